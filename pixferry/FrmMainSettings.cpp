@@ -1,0 +1,90 @@
+// Settings, interface texts, the status line, the access log and the site links.
+#include <filesystem>
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include "ConnectorLink.h"
+#include "FileUtil.h"
+#include "FrmMain.h"
+#include "InterfaceTexts.h"
+#include "LogClass.h"
+#include "Registry.h"
+
+namespace {
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+}  // namespace
+
+void TFormMain::ReadRegistry() {
+    // Known before the registry is touched, so an early error is logged in the program folder.
+    ProgramFolder = ProgramFolderOf(QCoreApplication::applicationFilePath().toStdString());
+    try {
+        TRegistry reg(UserRegistryPath());
+        ReadSettings(reg, *this, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString());
+    } catch (const std::exception& e) {
+        TLogClass::WriteLog(ProgramFolder, std::string("ReadRegistry:") + e.what());
+    }
+}
+
+void TFormMain::WriteRegistry() {
+    try {
+        TRegistry reg(UserRegistryPath());
+        WriteSettings(reg, *this);
+    } catch (const std::exception& e) {
+        TLogClass::WriteLog(ProgramFolder, std::string("WriteRegistry:") + e.what());
+    }
+}
+
+void TFormMain::LoadLanguageTexts() {
+    const std::string file = ProgramFolder + LanguageCode + ".lng";
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) return;
+    auto content = px::ReadFileBounded(file, MaxLanguageFileSize);
+    if (!content) throw std::runtime_error("Cannot open file \"" + file + "\"");
+    *LanguageTexts = SplitLanguageLines(*content);
+}
+
+void TFormMain::ApplyInterfaceTexts() {
+    auto text = [](TextId t) { return Q(GetInterfaceText(t)); };
+    PanelSelect->setText(text(itext::File));
+    ButtonCopy->setText(text(itext::Copy));
+    Notifier->setText(text(itext::WaitingForiPad));
+    GroupAlbum->setTitle(text(itext::SelectAlbums));
+    Buttonlibrary->setText(text(itext::PhotoLibrary));
+    Buttoncamera->setText(text(itext::SavedPhotos));
+    GroupCopyPath->setTitle(text(itext::BackupPath));
+    ButtonOpen->setText(text(itext::Browse));
+    GroupBoxRes->setTitle(text(itext::BackupResolution));
+    GroupBoxFF->setTitle(text(itext::BackupFormat));
+    MenuItem1->setText(text(itext::Copy));
+    MenuItem2->setText(text(itext::Stop));
+    MenuItem3->setText(text(itext::SelectAll));
+    MenuItem4->setText(text(itext::InvertSelect));
+    MenuItem5->setText(text(itext::ClearSelect));
+    CopyOutPhoto->setText(text(itext::Copy));
+    StopCopyPhoto->setText(text(itext::Stop));
+    SelectAll->setText(text(itext::SelectAll));
+    InvertSelect->setText(text(itext::InvertSelect));
+    ClearSelect->setText(text(itext::ClearSelect));
+    CheckUpdate1->setText(text(itext::CheckUpdate));
+    Help1->setText(text(itext::Help));
+}
+
+void TFormMain::ShowStatus(std::string_view text) { Notifier->setText(Q(StatusText(text))); }
+
+void TFormMain::OpenHowToPage() {
+    QDesktopServices::openUrl(QUrl(Q(SiteAddress + std::string(HowToPage))));
+}
+
+void TFormMain::Label3Click() {
+    // The target is the label's hint; it has none until an update answer gives one.
+    const QString target = Label3->toolTip();
+    if (!target.isEmpty()) QDesktopServices::openUrl(QUrl(target));
+}

@@ -1,0 +1,3 @@
+#include "Connector.h"
+
+int main() { return WinMain(); }
