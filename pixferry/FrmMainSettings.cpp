@@ -1,6 +1,4 @@
 // Settings, interface texts, the status line, the access log and the site links.
-#include <filesystem>
-
 #include <QAction>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -12,11 +10,9 @@
 #include <QUrl>
 
 #include "ConnectorLink.h"
-#include "FileUtil.h"
 #include "FrmMain.h"
 #include "InterfaceTexts.h"
 #include "LogClass.h"
-#include "Registry.h"
 
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -25,31 +21,13 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 void TFormMain::ReadRegistry() {
     // Known before the registry is touched, so an early error is logged in the program folder.
     ProgramFolder = ProgramFolderOf(QCoreApplication::applicationFilePath().toStdString());
-    try {
-        TRegistry reg(UserRegistryPath());
-        ReadSettings(reg, *this, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString());
-    } catch (const std::exception& e) {
-        TLogClass::WriteLog(ProgramFolder, std::string("ReadRegistry:") + e.what());
-    }
+    LoadSettings(*this, UserRegistryPath(),
+                 QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString());
 }
 
-void TFormMain::WriteRegistry() {
-    try {
-        TRegistry reg(UserRegistryPath());
-        WriteSettings(reg, *this);
-    } catch (const std::exception& e) {
-        TLogClass::WriteLog(ProgramFolder, std::string("WriteRegistry:") + e.what());
-    }
-}
+void TFormMain::WriteRegistry() { SaveSettings(*this, UserRegistryPath()); }
 
-void TFormMain::LoadLanguageTexts() {
-    const std::string file = ProgramFolder + LanguageCode + ".lng";
-    std::error_code ec;
-    if (!std::filesystem::exists(file, ec)) return;
-    auto content = px::ReadFileBounded(file, MaxLanguageFileSize);
-    if (!content) throw std::runtime_error("Cannot open file \"" + file + "\"");
-    *LanguageTexts = SplitLanguageLines(*content);
-}
+void TFormMain::LoadLanguageTexts() { *LanguageTexts = LoadLanguageFile(ProgramFolder, LanguageCode); }
 
 void TFormMain::ApplyInterfaceTexts() {
     auto text = [](TextId t) { return Q(GetInterfaceText(t)); };

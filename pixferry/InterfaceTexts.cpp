@@ -1,5 +1,10 @@
 #include "InterfaceTexts.h"
 
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+#include "FileUtil.h"
 #include "Utf8.h"
 
 std::vector<std::string> SplitLanguageLines(std::string_view content) {
@@ -36,4 +41,17 @@ std::string GetInterfaceText(int id, std::string_view defaultText) {
 std::string StatusText(std::string_view text) {
     if (px::Utf8Length(text) <= StatusTextLimit) return std::string(text);
     return std::string(px::Utf8Prefix(text, StatusTextLimit)) + "...";
+}
+
+std::string LanguageFilePath(std::string_view programFolder, std::string_view languageCode) {
+    return std::string(programFolder) + std::string(languageCode) + "." + "lng";
+}
+
+std::vector<std::string> LoadLanguageFile(std::string_view programFolder, std::string_view languageCode) {
+    const std::string file = LanguageFilePath(programFolder, languageCode);
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) return {};
+    auto content = px::ReadFileBounded(file, MaxLanguageFileSize);
+    if (!content) throw std::runtime_error("Cannot open file \"" + file + "\"");
+    return SplitLanguageLines(*content);
 }

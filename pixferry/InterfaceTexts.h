@@ -70,3 +70,8 @@ inline constexpr std::size_t StatusTextLimit = 46;
 std::string StatusText(std::string_view text);
 
 inline constexpr std::size_t MaxLanguageFileSize = 1u << 20;
+
+// ProgramFolder + code + ".lng": its lines, none when there is no such file.
+// A file that is there but cannot be read throws.
+std::string LanguageFilePath(std::string_view programFolder, std::string_view languageCode);
+std::vector<std::string> LoadLanguageFile(std::string_view programFolder, std::string_view languageCode);

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "LogClass.h"
 #include "Registry.h"
 
 std::string UserRegistryPath() {
@@ -77,4 +78,22 @@ void WriteSettings(TRegistry& reg, const Settings& s) {
     reg.WriteInteger("RS", s.BackupResolution);
     reg.WriteInteger("FF", s.BackupFormat);
     reg.CloseKey();
+}
+
+void LoadSettings(Settings& s, const std::string& registryPath, std::string_view documentsFolder) {
+    try {
+        TRegistry reg(registryPath);
+        ReadSettings(reg, s, documentsFolder);
+    } catch (const std::exception& e) {
+        TLogClass::WriteLog(s.ProgramFolder, std::string("ReadRegistry:") + e.what());
+    }
+}
+
+void SaveSettings(const Settings& s, const std::string& registryPath) {
+    try {
+        TRegistry reg(registryPath);
+        WriteSettings(reg, s);
+    } catch (const std::exception& e) {
+        TLogClass::WriteLog(s.ProgramFolder, std::string("WriteRegistry:") + e.what());
+    }
 }

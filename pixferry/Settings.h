@@ -40,3 +40,8 @@ void ReadSettings(TRegistry& reg, Settings& s, std::string_view documentsFolder)
 // Writes LA, SP, RS and FF in that order; an error throws and the values
 // after it are not written.
 void WriteSettings(TRegistry& reg, const Settings& s);
+
+// The two above on the registry file, with an error logged in
+// s.ProgramFolder under "ReadRegistry:" or "WriteRegistry:".
+void LoadSettings(Settings& s, const std::string& registryPath, std::string_view documentsFolder);
+void SaveSettings(const Settings& s, const std::string& registryPath);
