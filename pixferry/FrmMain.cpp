@@ -84,8 +84,10 @@ void TFormMain::FormCreate() {
 }
 
 void TFormMain::StartConnector() {
-    QProcess::startDetached(QString::fromStdString(ProgramFolder + ConnectorFolder + std::string(ConnectorProgram)),
-                            {});
+    qint64 pid = 0;
+    if (QProcess::startDetached(QString::fromStdString(ProgramFolder + ConnectorFolder + std::string(ConnectorProgram)),
+                                {}, {}, &pid))
+        StartedConnectors.push_back(pid);
 }
 
 void TFormMain::FormShow() {
@@ -158,6 +160,20 @@ void TFormMain::WMCopyData(std::string_view text) {
 
 void TFormMain::TimerLoadDataTimer() { TimerLoadData->stop(); }
 
+void TFormMain::ShutDownConnectors() {
+    // Every connector, whichever start it came from, until none is left. One
+    // this program started may not have made its window yet: wait for it a
+    // while, or it would outlive the program.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ConnectorStartWaitMs);
+    for (;;) {
+        while (wm::HWND connector = wm::FindWindowA(px::ConnectorClass, px::ConnectorTitle))
+            wm::SendMessageA(connector, wm::WM_DESTROY, 1, 1);
+        std::erase_if(StartedConnectors, [](long long pid) { return !ProcessRunning(pid); });
+        if (StartedConnectors.empty() || std::chrono::steady_clock::now() >= deadline) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 void TFormMain::closeEvent(QCloseEvent* event) {
     if (!Closed) FormClose();
     event->accept();
@@ -168,9 +184,7 @@ void TFormMain::FormClose() {
     SetInterfaceTextSource(nullptr);
     LanguageTexts.reset();
 
-    // Every connector, whichever start it came from, until none is left.
-    while (wm::HWND connector = wm::FindWindowA(px::ConnectorClass, px::ConnectorTitle))
-        wm::SendMessageA(connector, wm::WM_DESTROY, 1, 1);
+    ShutDownConnectors();
 
     WriteRegistry();
     CleanCameraFolder(CameraFolder);

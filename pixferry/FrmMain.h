@@ -47,6 +47,7 @@ public:
     const wm::HWND& Handle() const;
     // How long ConnectorWindow waits for a connector it has just started.
     static constexpr int ConnectorStartWaitMs = 5000;
+    void ShutDownConnectors();
 
     // --- settings, interface texts, access log
     std::unique_ptr<std::vector<std::string>> LanguageTexts;
@@ -122,6 +123,7 @@ private:
     wm::LRESULT WindowProcedure(const wm::Message& message);
 
     std::unique_ptr<wm::Window> Endpoint;
+    std::vector<long long> StartedConnectors;  // process ids
     QSocketNotifier* EndpointNotifier = nullptr;
     bool Closed = false;
 };
