@@ -99,7 +99,9 @@ void TFormMain::FormShow() {
         Label2->setText(QString::fromUtf8(ProductName.data(), ProductName.size()));
         Label2->adjustSize();
         Label3->setText(QString::fromStdString(SiteAddress));
+        Label3->adjustSize();
         Path->setText(QString::fromStdString(BackupPath));
+        Path->setCursorPosition(0);
         QRadioButton* resolution[] = {RadioHigh, RadioMid, RadioLow, RadioLowest};
         if (BackupResolution >= 1 && BackupResolution <= 4) resolution[BackupResolution - 1]->setChecked(true);
         if (BackupFormat == 1) RadioBMP->setChecked(true);

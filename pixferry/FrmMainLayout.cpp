@@ -56,7 +56,7 @@ void TFormMain::CreateControls() {
     setFixedSize(706, 475);
     setStyleSheet(
         "TFormMain, QWidget#FormMain { background: rgb(41,43,55); }"
-        "QWidget { font-family: 'DejaVu Sans'; font-size: 11px; }"
+        "QWidget { font-family: 'Liberation Sans'; font-size: 11px; }"
         "QWidget#Panel2, QScrollArea#ImagesBox, QScrollArea#ImagesBox > QWidget > QWidget { background: rgb(219,219,229); }"
         "QGroupBox { color: grey; border: 1px solid grey; margin-top: 6px; }"
         "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"
