@@ -31,4 +31,12 @@ std::string_view Utf8PrefixBytes(std::string_view text, std::size_t bytes) {
     return text.substr(0, end);
 }
 
+bool AsciiCaseEqual(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i])) return false;
+    return true;
+}
+
 }  // namespace px

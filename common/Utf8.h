@@ -15,4 +15,7 @@ std::string_view Utf8Prefix(std::string_view text, std::size_t count);
 // The longest prefix of at most `bytes` bytes that ends at a character boundary.
 std::string_view Utf8PrefixBytes(std::string_view text, std::size_t bytes);
 
+// Equal but for the case of ASCII letters.
+bool AsciiCaseEqual(std::string_view a, std::string_view b);
+
 }  // namespace px

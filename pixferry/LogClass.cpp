@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "FileUtil.h"
+#include "Utf8.h"
 
 namespace {
 
@@ -14,15 +15,6 @@ std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
         s.remove_suffix(1);
     return s;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
 }
 
 // One line per entry: a line end inside a text would split it.
@@ -50,7 +42,7 @@ std::string IniWithValue(std::string_view content, std::string_view section, std
     std::size_t header = lines.size();
     for (std::size_t i = 0; i < lines.size(); ++i) {
         std::string_view t = Trim(lines[i]);
-        if (t.size() >= 2 && t.front() == '[' && t.back() == ']' && SameName(Trim(t.substr(1, t.size() - 2)), section)) {
+        if (t.size() >= 2 && t.front() == '[' && t.back() == ']' && px::AsciiCaseEqual(Trim(t.substr(1, t.size() - 2)), section)) {
             header = i;
             break;
         }
@@ -75,7 +67,7 @@ std::string IniWithValue(std::string_view content, std::string_view section, std
         if (t.empty() || t.starts_with(";")) continue;
         lastEntry = end;
         std::size_t eq = t.find('=');
-        if (match == lines.size() && eq != std::string_view::npos && SameName(Trim(t.substr(0, eq)), key)) match = end;
+        if (match == lines.size() && eq != std::string_view::npos && px::AsciiCaseEqual(Trim(t.substr(0, eq)), key)) match = end;
     }
     if (match != lines.size()) {
         emit(0, match);

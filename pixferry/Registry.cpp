@@ -3,19 +3,11 @@
 #include <cstdio>
 
 #include "FileUtil.h"
+#include "Utf8.h"
 
 namespace {
 
 constexpr std::string_view FileHeader = "Windows Registry Editor Version 5.00";
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
 
 std::string_view TrimRight(std::string_view s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
@@ -78,7 +70,7 @@ bool TRegistry::FindKey(std::string_view key, std::size_t& header, std::size_t& 
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         std::string_view l = TrimRight(lines_[i]);
         if (!IsHeaderLine(l) || !l.ends_with("]")) continue;
-        if (!SameName(l.substr(1, l.size() - 2), key)) continue;
+        if (!px::AsciiCaseEqual(l.substr(1, l.size() - 2), key)) continue;
         header = i;
         end = i + 1;
         while (end < lines_.size() && !IsHeaderLine(lines_[end])) ++end;
@@ -130,7 +122,7 @@ bool TRegistry::FindValue(std::string_view name, Found& found) const {
         if (!ParseValueLine(lines_[i], v)) continue;
         std::size_t count = 1;
         while (i + count < end && TrimRight(lines_[i + count - 1]).ends_with('\\')) ++count;
-        if (SameName(v.name, name)) {
+        if (px::AsciiCaseEqual(v.name, name)) {
             found = {i, count};
             return true;
         }
