@@ -260,7 +260,6 @@ void TiPad::LoadPhotoDatabaseFrom(std::string content) {
             Reader section(Database);
             if (!file.I32(p + 4, headerLength) || !file.I32(p + 8, totalLength) || !file.I32(p + 12, type)) return;
             if (type < 1 || type > 3 || !file.Record(p, totalLength, 16, section)) return;
-            if (headerLength < 16 || headerLength > totalLength - 12) return;  // its list header lies inside
             Sections[type - 1] = {totalLength, headerLength, static_cast<std::int32_t>(p), true};
             p += totalLength;
         }
@@ -272,7 +271,7 @@ void TiPad::LoadPhotoDatabaseFrom(std::string content) {
             const std::int64_t b = static_cast<std::int64_t>(s.Start) + s.HeaderLength;
             std::int32_t headerLength = 0;
             if (!section.I32(b + 4, headerLength) || !section.I32(b + 8, count)) return false;
-            if (headerLength < 12 || count < 0 || !section.Contains(b, headerLength)) return false;
+            if (s.HeaderLength < 16 || headerLength < 12 || count < 0 || !section.Contains(b, headerLength)) return false;
             first = b + headerLength;
             return true;
         };
