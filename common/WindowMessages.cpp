@@ -182,6 +182,7 @@ struct Window::Impl {
     UniqueFd postEvent;
     WNDPROC proc;
     std::thread::id owner;
+    pid_t ownerPid = 0;  // a forked child inherits the window but does not own it
     std::mutex postMutex;
     std::deque<MSG> posted;
 };
@@ -211,7 +212,7 @@ std::vector<std::shared_ptr<Window::Impl>> OwnedByThisThread() {
     std::lock_guard lock(r.mutex);
     std::vector<std::shared_ptr<Window::Impl>> out;
     for (auto& w : r.windows)
-        if (w->owner == std::this_thread::get_id()) out.push_back(w);
+        if (w->owner == std::this_thread::get_id() && w->ownerPid == ::getpid()) out.push_back(w);
     return out;
 }
 
@@ -395,6 +396,7 @@ std::unique_ptr<Window> Window::Create(std::string_view className, std::string_v
     impl->handle = HWND(name);
     impl->proc = std::move(proc);
     impl->owner = std::this_thread::get_id();
+    impl->ownerPid = ::getpid();
     std::shared_ptr<Impl> shared(std::move(impl));
     {
         auto& r = Windows();
@@ -410,7 +412,7 @@ Window::~Window() {
         std::lock_guard lock(r.mutex);
         std::erase(r.windows, impl_);
     }
-    ::unlink(impl_->path.c_str());
+    if (impl_->ownerPid == ::getpid()) ::unlink(impl_->path.c_str());
     impl_->listen.Reset();
 }
 
