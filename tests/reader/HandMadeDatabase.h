@@ -8,8 +8,8 @@
 //    28    list header, header 12, 2 albums
 //    40    album "Hé": header 24, total 100, 2 data objects, 2 members
 //    64      name object: header 16, total 32, string length 3 at 80, text at 92
-//    96      member id 7, total 20
-//   116      member id 9, total 24
+//    96      member id 7, header 20, total 24
+//   120      member id 9, header 20, total 20
 //   140    album "Empty": header 20, total 56, 0 members
 //   160      name object: header 16, total 36, string length 5 at 176, text at 188
 //   196  section type 1 (images), header 16, total 712
@@ -88,8 +88,8 @@ inline std::string Database() {
     b.At(40).Tag("albm").I32(24).I32(100).I32(2).I32(2).Zeros(4);
     b.At(64).Tag("nobj").I32(16).I32(32).U16(1).Zeros(2);
     b.At(80).I32(3).Zeros(8).Raw("H\xC3\xA9").Zeros(1);
-    b.At(96).Tag("mmbr").I32(20).I32(20).I32(0).I32(7);
-    b.At(116).Tag("mmbr").I32(20).I32(24).I32(1).I32(9).Zeros(4);
+    b.At(96).Tag("mmbr").I32(20).I32(24).I32(0).I32(7).Zeros(4);
+    b.At(120).Tag("mmbr").I32(20).I32(20).I32(1).I32(9);
     b.At(140).Tag("albm").I32(20).I32(56).I32(1).I32(0);
     b.At(160).Tag("nobj").I32(16).I32(36).U16(1).Zeros(2);
     b.At(176).I32(5).Zeros(8).Raw("Empty").Zeros(3);

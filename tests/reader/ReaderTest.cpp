@@ -421,6 +421,18 @@ TEST_F(Reader, ThumbnailStoreProblemsGiveNoPicture) {
     }
 }
 
+// The grid and the copy agree on which containers to pass over: the type is
+// the 16-bit field, whatever the two bytes after it hold.
+TEST_F(Reader, ThumbnailPassesOverType5Containers) {
+    std::string db = handmade::Database();
+    db[handmade::Decoy55Type2Bytes] = 1;
+    Load(db);
+    TBitmap24 bitmap;
+    iPad.ReadThumbnail(7, 1, bitmap);
+    ASSERT_EQ(bitmap.Width, 55);
+    ExpectColour(bitmap, 0, 0, 0, 0xF8, 0);  // the entry's picture at 100, not the decoy's at 0
+}
+
 TEST_F(Reader, ThumbnailWithNegativeOffset) {
     std::string db = handmade::Database();
     handmade::Put32(db, 356 + 20, -1);
