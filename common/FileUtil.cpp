@@ -11,7 +11,8 @@
 namespace px {
 
 std::optional<std::string> ReadFileBounded(const std::string& path, std::size_t maxBytes) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking open, so a FIFO in the way cannot hang the caller; it is refused below.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
     struct stat st;
     std::optional<std::string> out;

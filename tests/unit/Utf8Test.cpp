@@ -15,3 +15,19 @@ TEST(Utf8, PrefixesEndAtCharacterBoundaries) {
     // Stray continuation bytes stay with the character before them.
     EXPECT_EQ(px::Utf8Length("\x80\x80x"), 2u);
 }
+
+#include <sys/stat.h>
+
+#include "FileUtil.h"
+#include "TestSupport.h"
+
+TEST(ReadFileBounded, OnlyRegularFilesWithinTheLimit) {
+    const std::string folder = pxtest::MakeTempFolder("files");
+    pxtest::WriteFile(folder + "/small", "abc");
+    EXPECT_EQ(px::ReadFileBounded(folder + "/small", 3), "abc");
+    EXPECT_FALSE(px::ReadFileBounded(folder + "/small", 2));
+    EXPECT_FALSE(px::ReadFileBounded(folder + "/missing", 10));
+    EXPECT_FALSE(px::ReadFileBounded(folder, 10));
+    ASSERT_EQ(::mkfifo((folder + "/fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(px::ReadFileBounded(folder + "/fifo", 10));  // refused, not waited on
+}
