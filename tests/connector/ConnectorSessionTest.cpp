@@ -46,6 +46,35 @@ TEST(ConnectorSession, IPadGivesFourWorkingFilesThenOne) {
     EXPECT_TRUE(ExitedCleanly(c.Stop()));
 }
 
+TEST(ConnectorSession, IPadAlreadyThereAtStartIsRead) {
+    DeviceRoot root;
+    FakeMainWindow main;
+    const DeviceSpec ipad = SampleIPad(5);
+    root.Plug("ipad", ipad);
+    ConnectorProcess c(root.Path());
+    ASSERT_TRUE(main.WaitForReplies(2));
+    EXPECT_EQ(main.Replies(), (Replies{"4", "1"}));
+    ExpectWorkingFilesOf(c, ipad);
+    EXPECT_TRUE(ExitedCleanly(c.Stop()));
+}
+
+// With no main window its replies reach nobody, but nothing waits for them.
+TEST(ConnectorSession, WithoutMainWindowCommandsAreStillCarriedOut) {
+    DeviceRoot root;
+    ConnectorProcess c(root.Path());
+    ASSERT_TRUE(c.Window());
+    const DeviceSpec ipad = SampleIPad(6);
+    root.Plug("ipad", ipad);
+    const auto end = std::chrono::steady_clock::now() + 20s;
+    while (FolderNames(c.WorkFolder() + "camera").size() < 2 && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(20ms);
+    const std::string out = MakeTempFolder("out");
+    ASSERT_TRUE(c.Send("/Photos/Thumbs/F3004_1.ithmb&^%()*&%%0@^%**@!**64!@#$%^&" + out + "/adbb.ant", 5s));
+    EXPECT_EQ(ReadFile(out + "/adbb.ant"), ipad.files.at("/Photos/Thumbs/F3004_1.ithmb").substr(0, 64));
+    ExpectWorkingFilesOf(c, ipad);
+    EXPECT_TRUE(ExitedCleanly(c.Stop()));
+}
+
 // Which devices are taken: each row is plugged in, given time to be
 // handled, and pulled out again; every detach reports "3".
 TEST(ConnectorSession, DeviceAcceptanceTable) {
