@@ -119,19 +119,19 @@ int main(int argc, char** argv) {
 
     root = std::make_unique<pxtest::DeviceRoot>();
     ::setenv("PIXFERRY_SIMULATED_DEVICES", root->Path().c_str(), 1);
-    pxtest::DeviceSpec spec = pxtest::SampleIPad();
+    pxtest::DeviceLayout layout = pxtest::SampleIPad();
     for (int i = 0; i < Thumbnails; ++i) {
         char name[64];
         std::snprintf(name, sizeof name, "/DCIM/%03dAPPLE/IMG_%04d.THM", 100 + i / 200, i);
-        spec.files[name] = pxtest::Pattern(6000, static_cast<unsigned>(i));
+        layout.files[name] = pxtest::Pattern(6000, static_cast<unsigned>(i));
     }
-    spec.files["/DCIM/100APPLE/BIG.JPG"] = pxtest::Pattern(BigSize, 77);
+    layout.files["/DCIM/100APPLE/BIG.JPG"] = pxtest::Pattern(BigSize, 77);
     out = pxtest::MakeTempFolder("out");
 
     mainWindow = std::make_unique<pxtest::FakeMainWindow>();
     connector = std::make_unique<pxtest::ConnectorProcess>(root->Path());
-    root->Plug("ipad", spec);
-    spec.files.clear();
+    root->Plug("ipad", layout);
+    layout.files.clear();
     bigOnDevice = root->Path() + "/ipad/files/DCIM/100APPLE/BIG.JPG";
     if (!mainWindow->WaitForReplies(2, std::chrono::minutes(2))) {
         std::cerr << "the connector did not read the device\n";

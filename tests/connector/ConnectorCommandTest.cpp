@@ -30,9 +30,9 @@ std::string Backslashed(std::string path) {
 const std::string Store = "/Photos/Thumbs/F3004_1.ithmb";
 const std::string BadStore = "/Photos/Thumbs/F3008_1.ithmb";
 
-DeviceSpec CommandIPad() {
-    DeviceSpec spec = SampleIPad();
-    auto& f = spec.files;
+DeviceLayout CommandIPad() {
+    DeviceLayout layout = SampleIPad();
+    auto& f = layout.files;
     f["/DCIM/100APPLE/IMG_0001.PNG"] = Pattern(4000, 21);
     f["/DCIM/100APPLE/IMG_0002.PNG"] = Pattern(4100, 22);
     f["/DCIM/100APPLE/IMG_0003.JPG"] = "";
@@ -40,9 +40,9 @@ DeviceSpec CommandIPad() {
     f["/DCIM/100APPLE/IMG_0004.MOV"] = Pattern(4300, 24);
     f["/DCIM/100APPLE/IMG_0005.JPG"] = Pattern(3 * 1048576, 25);
     f[BadStore] = Pattern(10000, 26);
-    spec.faults = "read-error 2000000 /DCIM/100APPLE/IMG_0005.JPG\n"
+    layout.faults = "read-error 2000000 /DCIM/100APPLE/IMG_0005.JPG\n"
                   "read-error 0 " + BadStore + "\n";
-    return spec;
+    return layout;
 }
 
 class ConnectorCommand : public ::testing::Test {
@@ -58,7 +58,7 @@ protected:
 
     DeviceRoot root_;
     FakeMainWindow main_;
-    const DeviceSpec device_ = CommandIPad();
+    const DeviceLayout device_ = CommandIPad();
     std::unique_ptr<ConnectorProcess> connector_;
 };
 
@@ -169,7 +169,7 @@ TEST(ConnectorCommandAllocation, UnallocatableSizeLeavesAnEmptyFile) {
     ConnectorProcess c(root.Path(), {std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : "") +
                                      "allocator_may_return_null=1:max_allocation_size_mb=64"});
     ASSERT_TRUE(c.Window());
-    const DeviceSpec ipad = SampleIPad();
+    const DeviceLayout ipad = SampleIPad();
     root.Plug("ipad", ipad);
     ASSERT_TRUE(main.WaitForReplies(2));
 

@@ -46,20 +46,20 @@ TEST(ConnectorFaults, InitialTransferTable) {
         std::filesystem::remove(w + "adbp.ant");
         std::filesystem::remove(w + "adap.ant");
 
-        DeviceSpec spec = SampleIPad(++n);
-        spec.faults = row.faults;
+        DeviceLayout layout = SampleIPad(++n);
+        layout.faults = row.faults;
         const std::string id = "ipad-" + std::to_string(n);
         const std::size_t before = main.Count();
-        root.Plug(id, spec);
+        root.Plug(id, layout);
         ASSERT_TRUE(main.WaitForReplies(before + 2));
         const Replies all = main.Replies();
         EXPECT_EQ(Replies(all.begin() + static_cast<long>(before), all.end()), (Replies{"4", "1"}));
 
         EXPECT_EQ(FileExists(w + "adbp.ant"), row.database);
         if (row.database) {
-            EXPECT_EQ(ReadFile(w + "adbp.ant"), spec.files.at("/Photos/Photo Database"));
+            EXPECT_EQ(ReadFile(w + "adbp.ant"), layout.files.at("/Photos/Photo Database"));
         }
-        EXPECT_EQ(ReadFile(w + "adap.ant"), spec.files.at("/Photos/Thumbs/F3004_1.ithmb"));
+        EXPECT_EQ(ReadFile(w + "adap.ant"), layout.files.at("/Photos/Thumbs/F3004_1.ithmb"));
         EXPECT_EQ(FolderNames(w + "camera"), row.camera);
         std::set<std::string> expected = AllWorkingFiles;
         if (!row.database) expected.erase("adbp.ant");
@@ -76,7 +76,7 @@ TEST(ConnectorFaults, UnpluggedDuringTheInitialTransfer) {
     FakeMainWindow main;
     ConnectorProcess c(root.Path());
     ASSERT_TRUE(c.Window());
-    DeviceSpec leaving = SampleIPad(1);
+    DeviceLayout leaving = SampleIPad(1);
     leaving.faults = "unplug 1500000 /Photos/Photo Database\n";
     root.Plug("leaving", leaving);
     ASSERT_TRUE(main.WaitForReplies(3));
@@ -85,7 +85,7 @@ TEST(ConnectorFaults, UnpluggedDuringTheInitialTransfer) {
     EXPECT_EQ(FolderNames(c.WorkFolder() + "camera"), std::set<std::string>{});
 
     // It keeps serving: the next iPad is read and its commands carried out.
-    const DeviceSpec next = SampleIPad(2);
+    const DeviceLayout next = SampleIPad(2);
     root.Plug("next", next);
     ASSERT_TRUE(main.WaitForReplies(5));
     EXPECT_EQ(ReadFile(c.WorkFolder() + "adbp.ant"), next.files.at("/Photos/Photo Database"));
@@ -103,7 +103,7 @@ TEST(ConnectorFaults, ShutdownDuringALongInitialTransfer) {
     FakeMainWindow main;
     ConnectorProcess c(root.Path());
     ASSERT_TRUE(c.Window());
-    DeviceSpec slow = SampleIPad();
+    DeviceLayout slow = SampleIPad();
     slow.files["/Photos/Photo Database"] = Pattern(6 * 1048576, 9);
     slow.faults = "slow-read 200 /Photos/Photo Database\n";
     root.Plug("slow", slow);

@@ -45,25 +45,25 @@ std::set<std::string> FolderNames(const std::string& folder) {
     return names;
 }
 
-DeviceSpec SampleIPad(unsigned seed) {
-    DeviceSpec spec;
-    spec.files["/Photos/Photo Database"] = Pattern(2 * 1048576 + 12345, seed);
-    spec.files["/Photos/Thumbs/F3004_1.ithmb"] = Pattern(300000, seed + 1);
-    spec.files["/DCIM/100APPLE/IMG_0001.JPG"] = Pattern(5000, seed + 2);
-    spec.files["/DCIM/100APPLE/IMG_0001.THM"] = Pattern(800, seed + 3);
-    spec.files["/DCIM/100APPLE/.MISC/IMG_0002.THM"] = Pattern(700, seed + 4);
-    return spec;
+DeviceLayout SampleIPad(unsigned seed) {
+    DeviceLayout layout;
+    layout.files["/Photos/Photo Database"] = Pattern(2 * 1048576 + 12345, seed);
+    layout.files["/Photos/Thumbs/F3004_1.ithmb"] = Pattern(300000, seed + 1);
+    layout.files["/DCIM/100APPLE/IMG_0001.JPG"] = Pattern(5000, seed + 2);
+    layout.files["/DCIM/100APPLE/IMG_0001.THM"] = Pattern(800, seed + 3);
+    layout.files["/DCIM/100APPLE/.MISC/IMG_0002.THM"] = Pattern(700, seed + 4);
+    return layout;
 }
 
 DeviceRoot::DeviceRoot() : path_(MakeTempFolder("devices")) {}
 
-void DeviceRoot::Plug(const std::string& id, const DeviceSpec& spec) {
+void DeviceRoot::Plug(const std::string& id, const DeviceLayout& layout) {
     const std::string building = path_ + "/.building-" + std::to_string(++built_);
     fs::create_directories(building + "/files");
-    if (spec.afcInfo) WriteFile(building + "/afc-info", *spec.afcInfo);
-    if (spec.pairing) WriteFile(building + "/pairing", *spec.pairing);
-    if (!spec.faults.empty()) WriteFile(building + "/faults", spec.faults);
-    for (const auto& [path, content] : spec.files) WriteFile(building + "/files" + path, content);
+    if (layout.afcInfo) WriteFile(building + "/afc-info", *layout.afcInfo);
+    if (layout.pairing) WriteFile(building + "/pairing", *layout.pairing);
+    if (!layout.faults.empty()) WriteFile(building + "/faults", layout.faults);
+    for (const auto& [path, content] : layout.files) WriteFile(building + "/files" + path, content);
     fs::rename(building, path_ + "/" + id);
 }
 

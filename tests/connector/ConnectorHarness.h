@@ -25,7 +25,7 @@ std::string Pattern(std::size_t size, unsigned seed);
 // The names in a folder (not recursive); empty when it is missing.
 std::set<std::string> FolderNames(const std::string& folder);
 
-struct DeviceSpec {
+struct DeviceLayout {
     std::optional<std::string> afcInfo = std::string("DeviceName=Test iPad\nModel=iPad1,1\n");
     std::optional<std::string> pairing;  // no file: paired
     std::string faults;                  // written as the "faults" file when not empty
@@ -33,14 +33,14 @@ struct DeviceSpec {
 };
 
 // A device with the three kinds of data the initial transfer pulls.
-DeviceSpec SampleIPad(unsigned seed = 1);
+DeviceLayout SampleIPad(unsigned seed = 1);
 
 class DeviceRoot {
 public:
     DeviceRoot();
     const std::string& Path() const { return path_; }
     // Builds the device under a dot-name, then renames it into place.
-    void Plug(const std::string& id, const DeviceSpec& spec);
+    void Plug(const std::string& id, const DeviceLayout& layout);
     // Moves the device folder aside (a detach), and back (an attach).
     void Unplug(const std::string& id);
     void Replug(const std::string& id);

@@ -18,12 +18,12 @@ bool ExitedCleanly(const std::optional<int>& status) {
     return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
 }
 
-void ExpectWorkingFilesOf(const ConnectorProcess& c, const DeviceSpec& spec) {
+void ExpectWorkingFilesOf(const ConnectorProcess& c, const DeviceLayout& layout) {
     const std::string& w = c.WorkFolder();
-    EXPECT_EQ(ReadFile(w + "adbp.ant"), spec.files.at("/Photos/Photo Database"));
-    EXPECT_EQ(ReadFile(w + "adap.ant"), spec.files.at("/Photos/Thumbs/F3004_1.ithmb"));
-    EXPECT_EQ(ReadFile(w + "camera/100APPLEIMG_0001.THM"), spec.files.at("/DCIM/100APPLE/IMG_0001.THM"));
-    EXPECT_EQ(ReadFile(w + "camera/100APPLEIMG_0002.THM"), spec.files.at("/DCIM/100APPLE/.MISC/IMG_0002.THM"));
+    EXPECT_EQ(ReadFile(w + "adbp.ant"), layout.files.at("/Photos/Photo Database"));
+    EXPECT_EQ(ReadFile(w + "adap.ant"), layout.files.at("/Photos/Thumbs/F3004_1.ithmb"));
+    EXPECT_EQ(ReadFile(w + "camera/100APPLEIMG_0001.THM"), layout.files.at("/DCIM/100APPLE/IMG_0001.THM"));
+    EXPECT_EQ(ReadFile(w + "camera/100APPLEIMG_0002.THM"), layout.files.at("/DCIM/100APPLE/.MISC/IMG_0002.THM"));
 }
 
 TEST(ConnectorSession, IPadGivesFourWorkingFilesThenOne) {
@@ -31,7 +31,7 @@ TEST(ConnectorSession, IPadGivesFourWorkingFilesThenOne) {
     FakeMainWindow main;
     ConnectorProcess c(root.Path());
     ASSERT_TRUE(c.Window());
-    const DeviceSpec ipad = SampleIPad();
+    const DeviceLayout ipad = SampleIPad();
     root.Plug("ipad", ipad);
 
     ASSERT_TRUE(main.WaitForReplies(2));
@@ -49,7 +49,7 @@ TEST(ConnectorSession, IPadGivesFourWorkingFilesThenOne) {
 TEST(ConnectorSession, IPadAlreadyThereAtStartIsRead) {
     DeviceRoot root;
     FakeMainWindow main;
-    const DeviceSpec ipad = SampleIPad(5);
+    const DeviceLayout ipad = SampleIPad(5);
     root.Plug("ipad", ipad);
     ConnectorProcess c(root.Path());
     ASSERT_TRUE(main.WaitForReplies(2));
@@ -63,7 +63,7 @@ TEST(ConnectorSession, WithoutMainWindowCommandsAreStillCarriedOut) {
     DeviceRoot root;
     ConnectorProcess c(root.Path());
     ASSERT_TRUE(c.Window());
-    const DeviceSpec ipad = SampleIPad(6);
+    const DeviceLayout ipad = SampleIPad(6);
     root.Plug("ipad", ipad);
     const auto end = std::chrono::steady_clock::now() + 20s;
     while (FolderNames(c.WorkFolder() + "camera").size() < 2 && std::chrono::steady_clock::now() < end)
@@ -105,12 +105,12 @@ TEST(ConnectorSession, DeviceAcceptanceTable) {
     int n = 0;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        DeviceSpec spec = SampleIPad(static_cast<unsigned>(n));
-        spec.afcInfo = row.afcInfo;
-        spec.pairing = row.pairing;
+        DeviceLayout layout = SampleIPad(static_cast<unsigned>(n));
+        layout.afcInfo = row.afcInfo;
+        layout.pairing = row.pairing;
         const std::string id = "device-" + std::to_string(++n);
         const std::size_t before = main.Count();
-        root.Plug(id, spec);
+        root.Plug(id, layout);
         if (row.expected.size() > 1)
             ASSERT_TRUE(main.WaitForReplies(before + 2));
         else
@@ -131,7 +131,7 @@ TEST(ConnectorSession, SameIPadAgainRewritesTheWorkingFiles) {
     FakeMainWindow main;
     ConnectorProcess c(root.Path());
     ASSERT_TRUE(c.Window());
-    const DeviceSpec first = SampleIPad(1);
+    const DeviceLayout first = SampleIPad(1);
     root.Plug("ipad", first);
     ASSERT_TRUE(main.WaitForReplies(2));
     ExpectWorkingFilesOf(c, first);
@@ -139,7 +139,7 @@ TEST(ConnectorSession, SameIPadAgainRewritesTheWorkingFiles) {
     root.Unplug("ipad");
     ASSERT_TRUE(main.WaitForReplies(3));
     // Its content changes while it is away.
-    const DeviceSpec second = SampleIPad(7);
+    const DeviceLayout second = SampleIPad(7);
     for (const auto& [path, content] : second.files) WriteFile(root.Parked("ipad") + "/files" + path, content);
     root.Replug("ipad");
     ASSERT_TRUE(main.WaitForReplies(5));
@@ -153,11 +153,11 @@ TEST(ConnectorSession, IPadAfterIPhoneServesCommandsFromTheIPad) {
     FakeMainWindow main;
     ConnectorProcess c(root.Path());
     ASSERT_TRUE(c.Window());
-    DeviceSpec phone = SampleIPad(3);
+    DeviceLayout phone = SampleIPad(3);
     phone.afcInfo = "Model=iPhone3,1\n";
     root.Plug("phone", phone);
     std::this_thread::sleep_for(600ms);
-    const DeviceSpec ipad = SampleIPad(4);
+    const DeviceLayout ipad = SampleIPad(4);
     root.Plug("ipad", ipad);
     ASSERT_TRUE(main.WaitForReplies(2));
     EXPECT_EQ(main.Replies(), (Replies{"4", "1"}));
@@ -191,18 +191,18 @@ TEST(ConnectorSession, CameraWalkTable) {
         {"/Up/IMG_0060.THM", nullptr},                  // beside /DCIM/: "../Up" would walk it
         {"/DCIM/100APPLE/IMG_0070.THM.JPG", "100APPLEIMG_0070.THM.JPG"},  // "THM" anywhere after the start
     };
-    DeviceSpec spec = SampleIPad();
-    spec.files.erase("/DCIM/100APPLE/.MISC/IMG_0002.THM");
-    for (const auto& row : rows) spec.files[row.devicePath] = std::string("bytes of ") + row.devicePath;
+    DeviceLayout layout = SampleIPad();
+    layout.files.erase("/DCIM/100APPLE/.MISC/IMG_0002.THM");
+    for (const auto& row : rows) layout.files[row.devicePath] = std::string("bytes of ") + row.devicePath;
     // A device that lists names no file system would hold.
-    spec.faults = "dir-entry ../Up /DCIM\n"
+    layout.faults = "dir-entry ../Up /DCIM\n"
                   "dir-entry ../../Up/IMG_0060.THM /DCIM/100APPLE\n";
 
     DeviceRoot root;
     FakeMainWindow main;
     ConnectorProcess c(root.Path());
     ASSERT_TRUE(c.Window());
-    root.Plug("ipad", spec);
+    root.Plug("ipad", layout);
     ASSERT_TRUE(main.WaitForReplies(2));
 
     std::set<std::string> expected;

@@ -59,9 +59,9 @@ DeviceRoot& Root() {
     return *root;
 }
 
-am_device* Plug(const std::string& id, const DeviceSpec& spec) {
+am_device* Plug(const std::string& id, const DeviceLayout& layout) {
     const std::size_t n = EventCount();
-    Root().Plug(id, spec);
+    Root().Plug(id, layout);
     auto e = WaitForEvent(n);
     if (!e || e->msg != ADNCI_MSG_CONNECTED) return nullptr;
     return e->dev;
@@ -183,10 +183,10 @@ TEST(MobileDevice, PairingWordsTable) {
     int n = 0;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.word.value_or("(no file)"));
-        DeviceSpec spec = SampleIPad();
-        spec.pairing = row.word;
+        DeviceLayout layout = SampleIPad();
+        layout.pairing = row.word;
         const std::string id = "pairing-" + std::to_string(++n);
-        am_device* dev = Plug(id, spec);
+        am_device* dev = Plug(id, layout);
         ASSERT_TRUE(dev);
         EXPECT_EQ(AMDeviceConnect(dev) == 0, row.connects);
         EXPECT_EQ(AMDeviceIsPaired(dev) != 0, row.paired);
@@ -207,16 +207,16 @@ TEST(MobileDevice, PairingWordsTable) {
 }
 
 TEST(MobileDevice, FileServiceTable) {
-    DeviceSpec spec;
-    spec.afcInfo = "DeviceName=Test\nModel=iPad1,1\nbroken line\nProductVersion=3.2\n";
+    DeviceLayout layout;
+    layout.afcInfo = "DeviceName=Test\nModel=iPad1,1\nbroken line\nProductVersion=3.2\n";
     const std::string data = Pattern(70000, 5);
-    spec.files = {{"/Photos/Photo Database", data},
+    layout.files = {{"/Photos/Photo Database", data},
                   {"/DCIM/100APPLE/b.THM", "b"},
                   {"/DCIM/100APPLE/A.JPG", "A"},
                   {"/DCIM/100APPLE/a.jpg", "a"},
                   {"/DCIM/100APPLE/\xc3\xa9.THM", "e"},
                   {"/DCIM/100APPLE/Z/x", "x"}};
-    am_device* dev = Plug("files", spec);
+    am_device* dev = Plug("files", layout);
     ASSERT_TRUE(dev);
     const std::string files = Root().Path() + "/files/files";
     fs::create_symlink("..", files + "/outlink");
@@ -308,17 +308,17 @@ TEST(MobileDevice, FaultsTable) {
     int n = 0;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.faults);
-        DeviceSpec spec;
-        spec.files = {{"/f", Pattern(size, 3)}};
-        spec.faults = row.faults;
+        DeviceLayout layout;
+        layout.files = {{"/f", Pattern(size, 3)}};
+        layout.faults = row.faults;
         const std::string id = "faults-" + std::to_string(++n);
-        am_device* dev = Plug(id, spec);
+        am_device* dev = Plug(id, layout);
         ASSERT_TRUE(dev);
         afc_connection* afc = OpenFileService(dev);
         ASSERT_TRUE(afc);
         const std::size_t before = EventCount();
         const ReadResult r = ReadAll(afc, "/f", row.step);
-        EXPECT_EQ(r.bytes, spec.files["/f"].substr(0, row.delivered));
+        EXPECT_EQ(r.bytes, layout.files["/f"].substr(0, row.delivered));
         EXPECT_EQ(r.failed, row.failed);
         if (row.largestRead) {
             EXPECT_EQ(r.largestRead, row.largestRead);
@@ -339,17 +339,17 @@ TEST(MobileDevice, FaultsTable) {
 }
 
 TEST(MobileDevice, SlowReadsAndExtraDirectoryEntries) {
-    DeviceSpec spec;
-    spec.files = {{"/DCIM/100APPLE/IMG_0001.THM", Pattern(300, 1)}};
-    spec.faults = "slow-read 100 /DCIM/100APPLE/IMG_0001.THM\n"
+    DeviceLayout layout;
+    layout.files = {{"/DCIM/100APPLE/IMG_0001.THM", Pattern(300, 1)}};
+    layout.faults = "slow-read 100 /DCIM/100APPLE/IMG_0001.THM\n"
                   "dir-entry ../../Up /DCIM/100APPLE/\n"
                   "dir-entry a/b /DCIM/100APPLE\n";
-    am_device* dev = Plug("slow", spec);
+    am_device* dev = Plug("slow", layout);
     ASSERT_TRUE(dev);
     afc_connection* afc = OpenFileService(dev);
     ASSERT_TRUE(afc);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(ReadAll(afc, "/DCIM/100APPLE/IMG_0001.THM", 100).bytes, spec.files.begin()->second);
+    EXPECT_EQ(ReadAll(afc, "/DCIM/100APPLE/IMG_0001.THM", 100).bytes, layout.files.begin()->second);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 400ms);  // three reads and the end
     EXPECT_EQ(List(afc, "/DCIM/100APPLE"),
               (std::vector<std::string>{".", "..", "../../Up", "IMG_0001.THM", "a/b"}));
