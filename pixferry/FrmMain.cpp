@@ -102,7 +102,7 @@ void TFormMain::FormShow() {
         Label3->adjustSize();
         Path->setText(QString::fromStdString(BackupPath));
         Path->setCursorPosition(0);
-        QRadioButton* resolution[] = {RadioHigh, RadioMid, RadioLow, RadioLowest};
+        TXP_RadioBox* resolution[] = {RadioHigh, RadioMid, RadioLow, RadioLowest};
         if (BackupResolution >= 1 && BackupResolution <= 4) resolution[BackupResolution - 1]->setChecked(true);
         if (BackupFormat == 1) RadioBMP->setChecked(true);
         if (BackupFormat == 2) RadioJpeg->setChecked(true);

@@ -8,21 +8,26 @@
 #include <string_view>
 #include <vector>
 
+#include <QLabel>
 #include <QWidget>
 
 #include "Settings.h"
+#include "controls/TDaxButton.h"
+#include "controls/TDaxButtonSmall.h"
+#include "controls/TSunImage.h"
+#include "controls/TSunListBox.h"
+#include "controls/TSunPopupMenu.h"
+#include "controls/TSunSafeEdit.h"
+#include "controls/TSunScrollBox.h"
+#include "controls/TXP_ButtonSmall.h"
+#include "controls/TXP_GroupBox.h"
+#include "controls/TXP_RadioBox.h"
+#include "controls/TsPanel.h"
 #include "WindowMessages.h"
 #include "iPadcomponent.h"
 
 class QAction;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QListWidget;
-class QMenu;
-class QPushButton;
-class QRadioButton;
-class QScrollArea;
+
 class QSocketNotifier;
 class QTimer;
 
@@ -63,35 +68,65 @@ public:
     void TimerLoadDataTimer();
 
     // --- controls, named as in the window layout
+    // frame pictures
+    TSunImage* SunImage1 = nullptr;
+    TSunImage* SunImage2 = nullptr;
+    TSunImage* SunImage3 = nullptr;
+    TSunImage* SunImage4 = nullptr;
+    TSunImage* SunImage5 = nullptr;
+    TSunImage* SunImage6 = nullptr;
+    TSunImage* SunImage7 = nullptr;
+    TSunImage* SunImage8 = nullptr;
+    TSunImage* SunImage9 = nullptr;
+    TSunImage* SunImage10 = nullptr;
+    TSunImage* ImageB1 = nullptr;
+    TSunImage* ImageB2 = nullptr;
+    TSunImage* ImageB3 = nullptr;
+    // title bar
     QLabel* Label2 = nullptr;
-    QLabel* Notifier = nullptr;
-    QPushButton* XP_ButtonSmall1 = nullptr;
-    QPushButton* XP_ButtonSmall2 = nullptr;
-    QPushButton* XP_ButtonSmall3 = nullptr;
-    QPushButton* PanelSelect = nullptr;
-    QScrollArea* ImagesBox = nullptr;
+    TsPanel* Notifier = nullptr;
+    TDaxButtonSmall* XP_ButtonSmall1 = nullptr;
+    TDaxButtonSmall* XP_ButtonSmall2 = nullptr;
+    TDaxButtonSmall* XP_ButtonSmall3 = nullptr;
+    // the "File" tab
+    QLabel* PanelSelect = nullptr;
+    TSunImage* Image6 = nullptr;
+    TSunImage* Image7 = nullptr;
+    TSunImage* Image22 = nullptr;
+    // grid
+    TSunScrollBox* ImagesBox = nullptr;
+    // settings column
     QWidget* Panel2 = nullptr;
-    QGroupBox* GroupAlbum = nullptr;
-    QPushButton* Buttonlibrary = nullptr;
-    QPushButton* Buttoncamera = nullptr;
-    QListWidget* AlbumsListBox = nullptr;
-    QGroupBox* GroupCopyPath = nullptr;
-    QLineEdit* Path = nullptr;
-    QPushButton* ButtonOpen = nullptr;
-    QGroupBox* GroupBoxRes = nullptr;
-    QRadioButton* RadioHigh = nullptr;
-    QRadioButton* RadioMid = nullptr;
-    QRadioButton* RadioLow = nullptr;
-    QRadioButton* RadioLowest = nullptr;
-    QGroupBox* GroupBoxFF = nullptr;
-    QRadioButton* RadioJpeg = nullptr;
-    QRadioButton* RadioBMP = nullptr;
+    TSunImage* Image10 = nullptr;
+    TSunImage* Image11 = nullptr;
+    TSunImage* Image12 = nullptr;
+    TSunImage* Image13 = nullptr;
+    TXP_GroupBox* GroupAlbum = nullptr;
+    TXP_ButtonSmall* Buttonlibrary = nullptr;
+    TXP_ButtonSmall* Buttoncamera = nullptr;
+    TSunListBox* AlbumsListBox = nullptr;
+    TXP_GroupBox* GroupCopyPath = nullptr;
+    TSunSafeEdit* Path = nullptr;
+    TXP_ButtonSmall* ButtonOpen = nullptr;
+    TXP_GroupBox* GroupBoxRes = nullptr;
+    TXP_RadioBox* RadioHigh = nullptr;
+    TXP_RadioBox* RadioMid = nullptr;
+    TXP_RadioBox* RadioLow = nullptr;
+    TXP_RadioBox* RadioLowest = nullptr;
+    TXP_GroupBox* GroupBoxFF = nullptr;
+    TXP_RadioBox* RadioJpeg = nullptr;
+    TXP_RadioBox* RadioBMP = nullptr;
+    // bottom row
     QLabel* Label3 = nullptr;
-    QLabel* Image19 = nullptr;
-    QPushButton* ButtonCopy = nullptr;
-    QLabel* Image18 = nullptr;
+    TSunImage* Image19 = nullptr;
+    TDaxButton* ButtonCopy = nullptr;
+    TSunImage* Image18 = nullptr;
+    // update panel, hidden at start
     QWidget* PanelInfo = nullptr;
-    QMenu* PopupMenu = nullptr;
+    QLabel* PanelInfoTitle = nullptr;
+    TsPanel* sPanel2 = nullptr;
+    // menus and timer
+    TSunPopupMenu* PopupMenu = nullptr;
     QAction* CopyOutPhoto = nullptr;
     QAction* StopCopyPhoto = nullptr;
     QAction* SelectAll = nullptr;
@@ -99,7 +134,7 @@ public:
     QAction* ClearSelect = nullptr;
     QAction* CheckUpdate1 = nullptr;
     QAction* Help1 = nullptr;
-    QMenu* InnerPopupMenu = nullptr;
+    TSunPopupMenu* InnerPopupMenu = nullptr;
     QAction* MenuItem1 = nullptr;
     QAction* MenuItem2 = nullptr;
     QAction* MenuItem3 = nullptr;
@@ -108,6 +143,7 @@ public:
     QTimer* TimerLoadData = nullptr;
 
     // --- chrome
+    void APPMoesemove(Qt::MouseButtons buttons);
     void PanelSelectClick();
     void XP_ButtonSmall1Click();
     void XP_ButtonSmall2Click();

@@ -2,10 +2,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QGroupBox>
 #include <QLabel>
-#include <QMenu>
-#include <QPushButton>
 #include <QStandardPaths>
 #include <QUrl>
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "FrmMain.h"
+#include "FrmReport.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon());
 
     TFormMain form;
+    TFormReport report(form);
 
     // A session that ends the program closes the window the ordinary way, so
     // the connector is shut down and the settings are saved.

@@ -3,14 +3,7 @@
 
 #include <filesystem>
 
-#include <QApplication>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QProcess>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -20,21 +13,6 @@
 #include "TestSupport.h"
 
 namespace {
-
-// One application for the whole test program, ended before the process ends.
-class AppEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { app_ = std::make_unique<QApplication>(argc_, argv_); }
-    void TearDown() override { app_.reset(); }
-
-private:
-    int argc_ = 1;
-    char name_[32] = "pixferry_window_tests";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QApplication> app_;
-};
-[[maybe_unused]] auto* const appEnvironment = ::testing::AddGlobalTestEnvironment(new AppEnvironment);
-
 
 std::vector<wm::HWND> Connectors() { return wm::FindWindows(px::ConnectorClass, px::ConnectorTitle); }
 
@@ -150,8 +128,8 @@ TEST(FormMain, SettingsAndTextsReachTheControls) {
     ConnectorSweep sweep;
     struct Case {
         std::string values;
-        QRadioButton* TFormMain::*resolution;
-        QRadioButton* TFormMain::*format;
+        TXP_RadioBox* TFormMain::*resolution;
+        TXP_RadioBox* TFormMain::*format;
         std::string site;
     } cases[] = {
         {"\"RS\"=dword:00000003\n\"FF\"=dword:00000001\n", &TFormMain::RadioLow, &TFormMain::RadioBMP,
