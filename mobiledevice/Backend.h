@@ -28,6 +28,8 @@ class Device {
 public:
     virtual ~Device() = default;
     virtual bool Present() const = 0;
+    // The device's name on its bus: the folder name, or the USB serial number.
+    virtual std::string Id() const = 0;
     virtual int Connect() = 0;
     virtual bool IsPaired() = 0;
     virtual int ValidatePairing() = 0;

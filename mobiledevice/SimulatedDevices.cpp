@@ -154,6 +154,7 @@ public:
     }
 
     bool Present() const override { return present_.load(); }
+    std::string Id() const override { return id_; }
     void Gone() { present_.store(false); }
 
     // The fault "unplug": the device leaves as if its cable were pulled; the

@@ -8,6 +8,8 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +26,11 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr wm::UINT WM_STOP_PUMP = wm::WM_USER + 50;
+}
+
+bool UsbBackendUnderTest() {
+    const char* b = std::getenv("PIXFERRY_TEST_BACKEND");
+    return b && std::string_view(b) == "usb";
 }
 
 std::string Pattern(std::size_t size, unsigned seed) {
@@ -131,9 +138,18 @@ ConnectorProcess::ConnectorProcess(const std::string& devicesRoot, const std::ve
     log_ = folder_ + "/connector.log";
 
     std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
-        if (!std::string_view(*e).starts_with("PIXFERRY_SIMULATED_DEVICES=")) env.emplace_back(*e);
-    env.push_back("PIXFERRY_SIMULATED_DEVICES=" + devicesRoot);
+    for (char** e = environ; *e; ++e) {
+        const std::string_view v(*e);
+        if (!v.starts_with("PIXFERRY_SIMULATED_DEVICES=") && !v.starts_with("USBMUXD_SOCKET_ADDRESS="))
+            env.emplace_back(*e);
+    }
+    if (UsbBackendUnderTest()) {
+        const std::string socketPath = folder_ + "/usbmuxd.sock";
+        if (!StartSimulator(devicesRoot, socketPath)) return;
+        env.push_back("USBMUXD_SOCKET_ADDRESS=UNIX:" + socketPath);
+    } else {
+        env.push_back("PIXFERRY_SIMULATED_DEVICES=" + devicesRoot);
+    }
     for (const auto& e : extraEnv) env.push_back(e);
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
@@ -155,9 +171,66 @@ ConnectorProcess::ConnectorProcess(const std::string& devicesRoot, const std::ve
     pid_ = pid;
 }
 
+bool ConnectorProcess::StartSimulator(const std::string& devicesRoot, const std::string& socketPath) {
+    const std::string program = BinDir() + "pxdevicesim";
+    const std::string simLog = folder_ + "/simulator.log";
+    std::string arg0 = "pxdevicesim", root = devicesRoot, sock = socketPath;
+    char* argv[] = {arg0.data(), root.data(), sock.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, simLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        ADD_FAILURE() << "cannot start the device simulator: " << std::strerror(rc);
+        return false;
+    }
+    simulatorPid_ = pid;
+    // Ready once it accepts a connection.
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (socketPath.size() >= sizeof addr.sun_path) {
+        ADD_FAILURE() << "socket path too long: " << socketPath;
+        return false;
+    }
+    std::memcpy(addr.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while (std::chrono::steady_clock::now() < end) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const bool up = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        if (fd >= 0) ::close(fd);
+        if (up) return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    ADD_FAILURE() << "the device simulator did not come up";
+    return false;
+}
+
+void ConnectorProcess::StopSimulator() {
+    if (simulatorPid_ <= 0) return;
+    ::kill(simulatorPid_, SIGTERM);
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    int status = 0;
+    while (::waitpid(simulatorPid_, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > end) {
+            ::kill(simulatorPid_, SIGKILL);
+            ::waitpid(simulatorPid_, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    simulatorPid_ = -1;
+}
+
 ConnectorProcess::~ConnectorProcess() {
     Stop();
-    if (::testing::Test::HasFailure()) std::fprintf(stderr, "--- connector log ---\n%s---\n", Log().c_str());
+    StopSimulator();
+    if (::testing::Test::HasFailure()) {
+        std::fprintf(stderr, "--- connector log ---\n%s---\n", Log().c_str());
+        if (UsbBackendUnderTest())
+            std::fprintf(stderr, "--- simulator log ---\n%s---\n", ReadFile(folder_ + "/simulator.log").c_str());
+    }
 }
 
 wm::HWND ConnectorProcess::Window(std::chrono::milliseconds timeout) {

@@ -22,6 +22,11 @@ using namespace std::chrono_literals;
 // Bytes that differ at every position, so a shifted or cut copy shows.
 std::string Pattern(std::size_t size, unsigned seed);
 
+// Whether this test program drives the connector through the USB backend
+// and the protocol simulator (PIXFERRY_TEST_BACKEND=usb) instead of the
+// folder backend. The device folders are the same either way.
+bool UsbBackendUnderTest();
+
 // The names in a folder (not recursive); empty when it is missing.
 std::set<std::string> FolderNames(const std::string& folder);
 
@@ -76,7 +81,8 @@ private:
 };
 
 // The connector, copied into a program folder of its own and started with
-// the given devices root.
+// the given devices root: read directly by the folder backend, or served by
+// pxdevicesim on a socket in the program folder for the USB backend.
 class ConnectorProcess {
 public:
     explicit ConnectorProcess(const std::string& devicesRoot, const std::vector<std::string>& extraEnv = {});
@@ -102,9 +108,12 @@ public:
 
 private:
     bool SendWithTimeout(std::function<bool(const wm::HWND&)> send, std::chrono::milliseconds timeout);
+    bool StartSimulator(const std::string& devicesRoot, const std::string& socketPath);
+    void StopSimulator();
 
     std::string folder_, work_, log_;
     int pid_ = -1;
+    int simulatorPid_ = -1;
     std::optional<int> status_;
     wm::HWND window_;
 };
