@@ -276,7 +276,7 @@ void TFormMain::CreateControls() {
     MenuItem5 = InnerPopupMenu->AddItem("MenuItem5");
     ImagesBox->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ImagesBox, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { InnerPopupMenu->popup(ImagesBox->mapToGlobal(at)); });
+            [this](const QPoint& at) { InnerPopupMenu->popup(ImagesBox->viewport()->mapToGlobal(at)); });
 
     // The surfaces that drag the window: the window itself, the frame
     // pictures, the product name, the status line and the settings column.

@@ -12,6 +12,8 @@ const char* const kBreakProperty = "beginsColumn";
 }  // namespace
 
 TSunPopupMenu::TSunPopupMenu(QWidget* parent) : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint) {
+    // A popup is a window of its own and would not take its owner's font.
+    if (parent) setFont(parent->font());
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     hide();

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QMouseEvent>
@@ -270,6 +271,14 @@ TEST(WindowLayout, MenusHoldTheirItemsInOrder) {
         EXPECT_EQ(form.PopupMenu->pos(), at + QPoint(9, 37 + 22));
         form.PopupMenu->hide();
     }
+
+    // A right click on the grid opens the context menu where it was made.
+    QWidget* grid = form.ImagesBox->viewport();
+    QContextMenuEvent right(QContextMenuEvent::Mouse, QPoint(40, 30), grid->mapToGlobal(QPoint(40, 30)));
+    QApplication::sendEvent(grid, &right);
+    EXPECT_TRUE(form.InnerPopupMenu->isVisible());
+    EXPECT_FALSE(form.PopupMenu->isVisible());
+    EXPECT_EQ(form.InnerPopupMenu->pos(), grid->mapToGlobal(QPoint(40, 30)));
     form.close();
 }
 
