@@ -119,6 +119,9 @@ public:
         if (!lockdown_) return MDERR_NOT_CONNECTED;
         if (hostId_.empty()) hostId_ = PairedHostId(udid_);
         if (hostId_.empty()) return MDERR_INVALID_PAIRING;
+        // From system 7 on devices no longer answer ValidatePair; there the
+        // session start is what checks our HostID against the device's.
+        if (SystemMajorVersion() >= 7) return 0;
         return lockdownd_validate_pair(lockdown_, nullptr) == LOCKDOWN_E_SUCCESS ? 0 : MDERR_INVALID_PAIRING;
     }
 
@@ -201,6 +204,21 @@ public:
     }
 
 private:
+    // 0 when the device does not say.
+    int SystemMajorVersion() {
+        plist_t value = nullptr;
+        int major = 0;
+        if (lockdownd_get_value(lockdown_, nullptr, "ProductVersion", &value) == LOCKDOWN_E_SUCCESS && value &&
+            plist_get_node_type(value) == PLIST_STRING) {
+            char* s = nullptr;
+            plist_get_string_val(value, &s);
+            if (s) major = std::atoi(s);
+            std::free(s);
+        }
+        if (value) plist_free(value);
+        return major;
+    }
+
     afc_client_t Afc() {
         std::lock_guard lock(mutex_);
         return Present() ? afc_ : nullptr;

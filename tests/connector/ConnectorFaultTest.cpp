@@ -96,6 +96,37 @@ TEST(ConnectorFaults, UnpluggedDuringTheInitialTransfer) {
     EXPECT_TRUE(ExitedCleanly(c.Stop()));
 }
 
+// A camera photo copy cut off by the device leaving: "2" for the command,
+// "3" for the detach, no file in the backup folder, and the connector goes on.
+TEST(ConnectorFaults, UnpluggedDuringACameraPhotoCopy) {
+    DeviceRoot root;
+    FakeMainWindow main;
+    ConnectorProcess c(root.Path());
+    ASSERT_TRUE(c.Window());
+    DeviceLayout leaving = SampleIPad(3);
+    leaving.files["/DCIM/100APPLE/IMG_0009.JPG"] = Pattern(3 * 1048576, 31);
+    leaving.files["/DCIM/100APPLE/IMG_0009.PNG"] = Pattern(4000, 32);
+    leaving.faults = "unplug 1500000 /DCIM/100APPLE/IMG_0009.JPG\n";
+    root.Plug("leaving", leaving);
+    ASSERT_TRUE(main.WaitForReplies(2));
+
+    const std::string out = MakeTempFolder("out");
+    ASSERT_TRUE(c.Send("/DCIM/100APPLE/IMG_0009&^###$$" + out + "/100APPLEIMG_0009"));
+    ASSERT_TRUE(main.WaitForReplies(4));
+    EXPECT_EQ(main.Replies(), (Replies{"4", "1", "2", "3"}));
+    EXPECT_EQ(FolderNames(out), std::set<std::string>{});
+    EXPECT_TRUE(c.Running());
+
+    const DeviceLayout next = SampleIPad(4);
+    root.Plug("next", next);
+    ASSERT_TRUE(main.WaitForReplies(6));
+    ASSERT_TRUE(c.Send("/DCIM/100APPLE/IMG_0001&^###$$" + out + "/100APPLEIMG_0001"));
+    EXPECT_EQ(main.Replies(), (Replies{"4", "1", "2", "3", "4", "1", "2"}));
+    EXPECT_EQ(ReadFile(out + "/100APPLEIMG_0001.JPG"), next.files.at("/DCIM/100APPLE/IMG_0001.JPG"));
+    EXPECT_EQ(FolderNames(out), std::set<std::string>{"100APPLEIMG_0001.JPG"});
+    EXPECT_TRUE(ExitedCleanly(c.Stop()));
+}
+
 // The shutdown request is answered between chunks, and the process ends
 // only once the transfer has run to its end.
 TEST(ConnectorFaults, ShutdownDuringALongInitialTransfer) {

@@ -97,6 +97,9 @@ TEST(ConnectorSession, DeviceAcceptanceTable) {
         {"pairing does not validate", "Model=iPad1,1\n", "invalid", silent},
         {"session refused", "Model=iPad1,1\n", "no-session", silent},
         {"connection refused", "Model=iPad1,1\n", "no-connect", silent},
+        // Newer systems: over USB, pairing is checked at the session start.
+        {"iPad on system 9", "Model=iPad2,1\nProductVersion=9.3.5\n", std::nullopt, accepted},
+        {"iPad on system 9, pairing does not validate", "Model=iPad2,1\nProductVersion=9.3.5\n", "invalid", silent},
     };
     DeviceRoot root;
     FakeMainWindow main;
