@@ -5,6 +5,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "SkinArt.h"
+
 namespace skin {
 
 namespace {
@@ -27,6 +29,7 @@ void ScaleForm(QWidget* form, int screenDpi, int designDpi) {
         child->setGeometry(Scale(g.x(), screenDpi, designDpi), Scale(g.y(), screenDpi, designDpi),
                            Scale(g.width(), screenDpi, designDpi), Scale(g.height(), screenDpi, designDpi));
         ScaleFont(child, screenDpi, designDpi);
+        SetPixelScale(child, PixelScale(child) * screenDpi / designDpi);
     }
     ScaleFont(form, screenDpi, designDpi);
     const QSize s(Scale(form->width(), screenDpi, designDpi), Scale(form->height(), screenDpi, designDpi));

@@ -5,8 +5,17 @@
 #include <QBitmap>
 #include <QImage>
 #include <QPainter>
+#include <QVariant>
+#include <QWidget>
 
 namespace skin {
+
+double PixelScale(const QWidget* widget) {
+    const QVariant v = widget->property("pixelScale");
+    return v.isValid() ? v.toDouble() : 1.0;
+}
+
+void SetPixelScale(QWidget* widget, double scale) { widget->setProperty("pixelScale", scale); }
 
 QPixmap Bitmap(const char* name) { return QPixmap(QStringLiteral(":/skin/%1.png").arg(QLatin1String(name))); }
 

@@ -7,8 +7,14 @@
 #include <QRect>
 
 class QPainter;
+class QWidget;
 
 namespace skin {
+
+// How much larger than drawn the widget's form is laid out (1 at 96 pixels
+// per inch); art drawn at its own size is drawn this much larger.
+double PixelScale(const QWidget* widget);
+void SetPixelScale(QWidget* widget, double scale);
 
 // A bitmap by its resource name ("DAXBUTTON"); an empty pixmap if there is none.
 QPixmap Bitmap(const char* name);

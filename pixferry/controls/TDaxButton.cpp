@@ -28,8 +28,9 @@ void TDaxButton::paintEvent(QPaintEvent*) {
     const QString caption = text();
     const QFontMetrics fm(font());
     const QSize textSize = caption.isEmpty() ? QSize() : QSize(fm.horizontalAdvance(caption), fm.height());
-    const QSize glyphSize = glyph.isNull() ? QSize() : glyph.size();
-    const int gap = (!glyph.isNull() && !caption.isEmpty()) ? PicOffSet : 0;
+    const double scale = skin::PixelScale(this);
+    const QSize glyphSize = glyph.isNull() ? QSize() : (QSizeF(glyph.size()) * scale).toSize();
+    const int gap = (!glyph.isNull() && !caption.isEmpty()) ? static_cast<int>(PicOffSet * scale) : 0;
     const int shift = look == Pressed ? 1 : 0;  // the face moves with the press
 
     // The glyph and the caption as one block, centred.
@@ -42,10 +43,12 @@ void TDaxButton::paintEvent(QPaintEvent*) {
 
     QRect textRect;
     if (PicPos == TPicPos::pTop) {
-        if (!glyph.isNull()) p.drawPixmap(origin.x() + (block.width() - glyphSize.width()) / 2, origin.y(), glyph);
+        if (!glyph.isNull())
+            p.drawPixmap(QRect(QPoint(origin.x() + (block.width() - glyphSize.width()) / 2, origin.y()), glyphSize), glyph);
         textRect = QRect(origin.x(), origin.y() + glyphSize.height() + gap, block.width(), textSize.height());
     } else {
-        if (!glyph.isNull()) p.drawPixmap(origin.x(), origin.y() + (block.height() - glyphSize.height()) / 2, glyph);
+        if (!glyph.isNull())
+            p.drawPixmap(QRect(QPoint(origin.x(), origin.y() + (block.height() - glyphSize.height()) / 2), glyphSize), glyph);
         textRect = QRect(origin.x() + glyphSize.width() + gap, origin.y(), textSize.width(), block.height());
     }
     if (!caption.isEmpty()) {

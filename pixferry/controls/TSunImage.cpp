@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include "SkinArt.h"
+
 TSunImage::TSunImage(QWidget* parent) : QWidget(parent) {}
 
 void TSunImage::SetPicture(const QPixmap& picture) {
@@ -26,7 +28,8 @@ void TSunImage::paintEvent(QPaintEvent*) {
         if (stretch_)
             p.drawPixmap(rect(), picture_);
         else
-            p.drawPixmap(0, 0, picture_);
+            p.drawPixmap(QRectF(QPointF(0, 0), QSizeF(picture_.size()) * skin::PixelScale(this)), picture_,
+                         QRectF(picture_.rect()));
     }
     if (selected_) {
         p.setPen(Qt::NoPen);

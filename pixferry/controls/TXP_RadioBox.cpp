@@ -36,13 +36,16 @@ int TXP_RadioBox::CurrentFrame() const {
 void TXP_RadioBox::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Color);
-    const int top = (height() - 13) / 2;
-    p.drawPixmap(QRect(0, top, 13, 13), strip_, QRect(CurrentFrame() * 13, 0, 13, 13));
+    const int mark = static_cast<int>(13 * skin::PixelScale(this) + 0.5);
+    const int textLeft = mark + static_cast<int>(4 * skin::PixelScale(this) + 0.5);
+    p.drawPixmap(QRect(0, (height() - mark) / 2, mark, mark), strip_, QRect(CurrentFrame() * 13, 0, 13, 13));
     p.setPen(isEnabled() ? palette().color(QPalette::WindowText) : QColor(128, 128, 128));
-    p.drawText(QRect(13 + 4, 0, width() - 17, height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text_);
+    const QRect caption(textLeft, 0, width() - textLeft, height());
+    p.drawText(caption, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text_);
     if (hasFocus()) {
         p.setPen(QPen(QColor(128, 128, 128), 1, Qt::DotLine));
-        p.drawRect(QRect(16, 1, std::min(width() - 17, QFontMetrics(font()).horizontalAdvance(text_) + 2), height() - 3));
+        const int w = std::min(caption.width(), QFontMetrics(font()).horizontalAdvance(text_) + 2);
+        p.drawRect(QRect(textLeft - 1, 1, w, height() - 3));
     }
 }
 
