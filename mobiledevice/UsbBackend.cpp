@@ -129,6 +129,7 @@ public:
         std::lock_guard lock(mutex_);
         if (!Present()) return MDERR_NO_DEVICE;
         if (!lockdown_) return MDERR_NOT_CONNECTED;
+        if (hostId_.empty()) hostId_ = PairedHostId(udid_);
         if (hostId_.empty()) return MDERR_INVALID_PAIRING;
         int ssl = 0;
         return lockdownd_start_session(lockdown_, hostId_.c_str(), nullptr, &ssl) == LOCKDOWN_E_SUCCESS

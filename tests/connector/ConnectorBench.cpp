@@ -1,6 +1,7 @@
 // Copy speed of the connector: a 256 MiB whole-file copy through the real
-// connector process beside `cp` of the same bytes on the same disk, and the
-// camera walk over 2,000 thumbnails. Run from a build without sanitizers:
+// connector process beside `cp` of the same bytes on the same disk, the same
+// copy through the USB backend and pxdevicesim beside the folder backend, and
+// the camera walk over 2,000 thumbnails. Run from a build without sanitizers:
 //   build-connector-rel/tests/connector_bench [--benchmark_repetitions=3]
 // PXBENCH_DIR picks the folder to work in (default: the system temp folder).
 #include <sys/wait.h>
@@ -33,6 +34,7 @@ constexpr int Thumbnails = 2000;
 std::unique_ptr<pxtest::DeviceRoot> root;
 std::unique_ptr<pxtest::FakeMainWindow> mainWindow;
 std::unique_ptr<pxtest::ConnectorProcess> connector;
+std::unique_ptr<pxtest::ConnectorProcess> usbConnector;
 std::string out;
 std::string bigOnDevice;
 afc_connection* walkAFC = nullptr;
@@ -84,6 +86,27 @@ void BM_WholeFileCopy256MiB(benchmark::State& state) {
     state.counters["connector/cp"] = cpSeconds / connectorSeconds;
 }
 
+// The protocol layers' cost: the same command to both connectors, in turns.
+void BM_WholeFileCopy256MiBUsbVsFolder(benchmark::State& state) {
+    const std::string command = "/DCIM/100APPLE/BIG&^###$$" + out + "/BIG";
+    double usbSeconds = 0, folderSeconds = 0;
+    for (auto _ : state) {
+        const double u = Timed(out + "/BIG.JPG", [&] { return usbConnector->Send(command, std::chrono::minutes(5)); });
+        const double f = Timed(out + "/BIG.JPG", [&] { return connector->Send(command, std::chrono::minutes(5)); });
+        if (u < 0 || f < 0) {
+            state.SkipWithError("a copy failed");
+            break;
+        }
+        usbSeconds += u;
+        folderSeconds += f;
+        state.SetIterationTime(u);
+    }
+    const double mib = static_cast<double>(state.iterations()) * (BigSize >> 20);
+    state.counters["usb_MiB/s"] = mib / usbSeconds;
+    state.counters["folder_MiB/s"] = mib / folderSeconds;
+    state.counters["usb/folder"] = folderSeconds / usbSeconds;
+}
+
 void BM_CameraWalk2000Thumbnails(benchmark::State& state) {
     const std::string camera = out + "/camera/";
     for (auto _ : state) {
@@ -100,6 +123,7 @@ void BM_CameraWalk2000Thumbnails(benchmark::State& state) {
 }
 
 BENCHMARK(BM_WholeFileCopy256MiB)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
+BENCHMARK(BM_WholeFileCopy256MiBUsbVsFolder)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(BM_CameraWalk2000Thumbnails)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 }  // namespace
@@ -129,11 +153,18 @@ int main(int argc, char** argv) {
     out = pxtest::MakeTempFolder("out");
 
     mainWindow = std::make_unique<pxtest::FakeMainWindow>();
-    connector = std::make_unique<pxtest::ConnectorProcess>(root->Path());
+    using Via = pxtest::ConnectorProcess::Via;
+    connector = std::make_unique<pxtest::ConnectorProcess>(root->Path(), std::vector<std::string>{}, Via::FolderBackend);
+    usbConnector = std::make_unique<pxtest::ConnectorProcess>(root->Path(), std::vector<std::string>{}, Via::UsbBackend);
+    if (!connector->Window() || !usbConnector->Window()) {
+        std::cerr << "a connector did not start\n";
+        return 2;
+    }
     root->Plug("ipad", layout);
     layout.files.clear();
     bigOnDevice = root->Path() + "/ipad/files/DCIM/100APPLE/BIG.JPG";
-    if (!mainWindow->WaitForReplies(2, std::chrono::minutes(2))) {
+    // "4" and "1" from each connector.
+    if (!mainWindow->WaitForReplies(4, std::chrono::minutes(2))) {
         std::cerr << "the connector did not read the device\n";
         return 2;
     }
@@ -159,6 +190,7 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
+    usbConnector.reset();
     connector.reset();
     mainWindow.reset();
     std::error_code ec;

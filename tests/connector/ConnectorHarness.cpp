@@ -129,7 +129,8 @@ bool FakeMainWindow::RepliesWellFormed() const {
     return wellFormed_;
 }
 
-ConnectorProcess::ConnectorProcess(const std::string& devicesRoot, const std::vector<std::string>& extraEnv) {
+ConnectorProcess::ConnectorProcess(const std::string& devicesRoot, const std::vector<std::string>& extraEnv, Via via) {
+    const bool usb = via == Via::UsbBackend || (via == Via::TestDefault && UsbBackendUnderTest());
     folder_ = MakeTempFolder("program");
     work_ = folder_ + "/dllb/";
     fs::create_directories(work_ + "camera");
@@ -143,9 +144,9 @@ ConnectorProcess::ConnectorProcess(const std::string& devicesRoot, const std::ve
         if (!v.starts_with("PIXFERRY_SIMULATED_DEVICES=") && !v.starts_with("USBMUXD_SOCKET_ADDRESS="))
             env.emplace_back(*e);
     }
-    if (UsbBackendUnderTest()) {
+    if (usb) {
         const std::string socketPath = folder_ + "/usbmuxd.sock";
-        if (!StartSimulator(devicesRoot, socketPath)) return;
+        if (!simulator_.Start(devicesRoot, socketPath, folder_ + "/simulator.log")) return;
         env.push_back("USBMUXD_SOCKET_ADDRESS=UNIX:" + socketPath);
     } else {
         env.push_back("PIXFERRY_SIMULATED_DEVICES=" + devicesRoot);
@@ -171,9 +172,9 @@ ConnectorProcess::ConnectorProcess(const std::string& devicesRoot, const std::ve
     pid_ = pid;
 }
 
-bool ConnectorProcess::StartSimulator(const std::string& devicesRoot, const std::string& socketPath) {
+bool DeviceSimulator::Start(const std::string& devicesRoot, const std::string& socketPath,
+                            const std::string& simLog) {
     const std::string program = BinDir() + "pxdevicesim";
-    const std::string simLog = folder_ + "/simulator.log";
     std::string arg0 = "pxdevicesim", root = devicesRoot, sock = socketPath;
     char* argv[] = {arg0.data(), root.data(), sock.data(), nullptr};
     posix_spawn_file_actions_t actions;
@@ -186,7 +187,7 @@ bool ConnectorProcess::StartSimulator(const std::string& devicesRoot, const std:
         ADD_FAILURE() << "cannot start the device simulator: " << std::strerror(rc);
         return false;
     }
-    simulatorPid_ = pid;
+    pid_ = pid;
     // Ready once it accepts a connection.
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
@@ -207,28 +208,29 @@ bool ConnectorProcess::StartSimulator(const std::string& devicesRoot, const std:
     return false;
 }
 
-void ConnectorProcess::StopSimulator() {
-    if (simulatorPid_ <= 0) return;
-    ::kill(simulatorPid_, SIGTERM);
+void DeviceSimulator::Stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
     const auto end = std::chrono::steady_clock::now() + 5s;
     int status = 0;
-    while (::waitpid(simulatorPid_, &status, WNOHANG) == 0) {
+    while (::waitpid(pid_, &status, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > end) {
-            ::kill(simulatorPid_, SIGKILL);
-            ::waitpid(simulatorPid_, &status, 0);
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, &status, 0);
             break;
         }
         std::this_thread::sleep_for(10ms);
     }
-    simulatorPid_ = -1;
+    pid_ = -1;
 }
 
 ConnectorProcess::~ConnectorProcess() {
     Stop();
-    StopSimulator();
+    const bool simulated = simulator_.Running();
+    simulator_.Stop();
     if (::testing::Test::HasFailure()) {
         std::fprintf(stderr, "--- connector log ---\n%s---\n", Log().c_str());
-        if (UsbBackendUnderTest())
+        if (simulated)
             std::fprintf(stderr, "--- simulator log ---\n%s---\n", ReadFile(folder_ + "/simulator.log").c_str());
     }
 }

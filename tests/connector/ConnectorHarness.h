@@ -57,6 +57,22 @@ private:
     int built_ = 0;
 };
 
+// pxdevicesim serving a devices root on a Unix socket; stopped when it goes.
+class DeviceSimulator {
+public:
+    DeviceSimulator() = default;
+    ~DeviceSimulator() { Stop(); }
+    DeviceSimulator(const DeviceSimulator&) = delete;
+    DeviceSimulator& operator=(const DeviceSimulator&) = delete;
+    // Starts it and waits until it accepts connections; its diagnostics go to logPath.
+    bool Start(const std::string& devicesRoot, const std::string& socketPath, const std::string& logPath);
+    void Stop();
+    bool Running() const { return pid_ > 0; }
+
+private:
+    int pid_ = -1;
+};
+
 // A window of class "TFormMain" titled "velmorapixferry", served by a thread
 // of its own; it records every text it receives.
 class FakeMainWindow {
@@ -85,7 +101,9 @@ private:
 // pxdevicesim on a socket in the program folder for the USB backend.
 class ConnectorProcess {
 public:
-    explicit ConnectorProcess(const std::string& devicesRoot, const std::vector<std::string>& extraEnv = {});
+    enum class Via { TestDefault, FolderBackend, UsbBackend };
+    explicit ConnectorProcess(const std::string& devicesRoot, const std::vector<std::string>& extraEnv = {},
+                              Via via = Via::TestDefault);
     ~ConnectorProcess();
     ConnectorProcess(const ConnectorProcess&) = delete;
     ConnectorProcess& operator=(const ConnectorProcess&) = delete;
@@ -108,12 +126,10 @@ public:
 
 private:
     bool SendWithTimeout(std::function<bool(const wm::HWND&)> send, std::chrono::milliseconds timeout);
-    bool StartSimulator(const std::string& devicesRoot, const std::string& socketPath);
-    void StopSimulator();
 
     std::string folder_, work_, log_;
     int pid_ = -1;
-    int simulatorPid_ = -1;
+    DeviceSimulator simulator_;
     std::optional<int> status_;
     wm::HWND window_;
 };

@@ -1,4 +1,5 @@
-// The device library over simulated devices, called in this process.
+// The device library over simulated devices, called in this process: the
+// folder backend, or (PIXFERRY_TEST_BACKEND=usb) the USB backend over pxdevicesim.
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -47,11 +48,19 @@ std::optional<Event> WaitForEvent(std::size_t n, std::chrono::milliseconds timeo
 }
 
 // One devices root and one subscription for the whole process: the library
-// picks its backend once.
+// picks its backend once. Over USB the same root is served by pxdevicesim.
 DeviceRoot& Root() {
     static DeviceRoot* root = [] {
         static DeviceRoot r;
-        ::setenv("PIXFERRY_SIMULATED_DEVICES", r.Path().c_str(), 1);
+        if (UsbBackendUnderTest()) {
+            static DeviceSimulator simulator;
+            const std::string folder = MakeTempFolder("usbmux");
+            EXPECT_TRUE(simulator.Start(r.Path(), folder + "/usbmuxd.sock", folder + "/simulator.log"));
+            ::unsetenv("PIXFERRY_SIMULATED_DEVICES");
+            ::setenv("USBMUXD_SOCKET_ADDRESS", ("UNIX:" + folder + "/usbmuxd.sock").c_str(), 1);
+        } else {
+            ::setenv("PIXFERRY_SIMULATED_DEVICES", r.Path().c_str(), 1);
+        }
         am_device_notification* notification = nullptr;
         EXPECT_EQ(AMDeviceNotificationSubscribe(OnNotification, 0, 0, 0, &notification), 0);
         return &r;
