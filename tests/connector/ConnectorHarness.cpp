@@ -298,4 +298,6 @@ std::optional<int> ConnectorProcess::Stop() {
 
 std::string ConnectorProcess::Log() const { return ReadFile(log_); }
 
+std::string ConnectorProcess::SimulatorLog() const { return ReadFile(folder_ + "/simulator.log"); }
+
 }  // namespace pxtest

@@ -123,6 +123,8 @@ public:
     // Asks it to end, kills it when it does not; its exit status.
     std::optional<int> Stop();
     std::string Log() const;
+    // What pxdevicesim wrote: one line per lockdown request. Empty over the folder backend.
+    std::string SimulatorLog() const;
 
 private:
     bool SendWithTimeout(std::function<bool(const wm::HWND&)> send, std::chrono::milliseconds timeout);

@@ -126,6 +126,13 @@ TEST(ConnectorSession, DeviceAcceptanceTable) {
     EXPECT_TRUE(main.RepliesWellFormed());
     // A refused connection is described on the diagnostic output.
     EXPECT_NE(c.Log().find("<AMRestoreModeDevice connection"), std::string::npos);
+    if (UsbBackendUnderTest()) {
+        // Sessions were asked for, but no device was ever asked to pair.
+        const std::string requests = c.SimulatorLog();
+        EXPECT_NE(requests.find("lockdown device-1 StartSession\n"), std::string::npos) << requests;
+        EXPECT_EQ(requests.find(" Pair\n"), std::string::npos) << requests;
+        EXPECT_EQ(requests.find("lockdown device-8 StartSession\n"), std::string::npos) << "never paired";
+    }
     EXPECT_TRUE(ExitedCleanly(c.Stop()));
 }
 

@@ -311,6 +311,8 @@ private:
             if (!ReadAll(fd, body.data(), len)) return;
             Plist request(Parse(body));
             const std::string verb = StringItem(request.p, "Request");
+            // The tests read this to see which requests a client made.
+            std::fprintf(stderr, "lockdown %s %s\n", d.udid.c_str(), verb.c_str());
             Plist reply(plist_new_dict());
             plist_dict_set_item(reply.p, "Request", plist_new_string(verb.c_str()));
             auto fail = [&](const char* error) { plist_dict_set_item(reply.p, "Error", plist_new_string(error)); };
