@@ -30,6 +30,34 @@ private:
     std::function<void()> onClick_;
 };
 
+// Keeps children at their distance from the right and/or bottom edge of
+// their parent when it changes size (anchors akRight, akBottom).
+class AnchorFilter : public QObject {
+public:
+    explicit AnchorFilter(QWidget* parent) : QObject(parent), parent_(parent) { parent->installEventFilter(this); }
+    void Anchor(QWidget* child, bool right, bool bottom) {
+        anchors_.push_back({child, right, bottom, parent_->width() - child->x(), parent_->height() - child->y()});
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() != QEvent::Resize) return false;
+        for (const Anchored& a : anchors_)
+            a.child->move(a.right ? parent_->width() - a.fromRight : a.child->x(),
+                          a.bottom ? parent_->height() - a.fromBottom : a.child->y());
+        return false;
+    }
+
+private:
+    struct Anchored {
+        QWidget* child;
+        bool right, bottom;
+        int fromRight, fromBottom;
+    };
+    QWidget* parent_;
+    std::vector<Anchored> anchors_;
+};
+
 template <class T>
 T* Place(QWidget* parent, const char* name, int left, int top, int width, int height) {
     auto* w = new T(parent);
@@ -99,22 +127,27 @@ void TFormMain::CreateControls() {
     ImageB1 = Picture(this, "ImageB1", {0, 457, 13, 18}, "FRAME_BL");
     ImageB3 = Picture(this, "ImageB3", {692, 457, 13, 18}, "FRAME_BR");
 
-    // Title bar.
+    // The controls in tab order: creation order is the order of the focus
+    // chain, and the frame pictures created above stay beneath the rest.
+    // The product name.
     Label2 = Place<QLabel>(this, "Label2", 10, 16, 0, 0);
     Label2->setFont(Font(kTitleFont, 12, true));
     SetTextColor(Label2, Qt::yellow);
     Label2->adjustSize();
 
-    Notifier = Place<TsPanel>(this, "Notifier", 237, 4, 256, 20);
-    Notifier->setFont(Font(kSansFont, 11, true));
-    Notifier->CaptionColor = kYellow;
-    Notifier->SkinSection = QStringLiteral("TsPanel");
-    Notifier->PaintingColor = kChrome;
-    Notifier->Background = skin::Bitmap("STATUS_CENTRE");
-    Notifier->BackgroundPercent = 100;
-    Notifier->Bevel = false;
-    Notifier->setText(QStringLiteral("Waiting For iPad"));
+    // The Copy button strip.
+    Image19 = Picture(this, "Image19", {583, 421, 13, 29}, "STRIP_LEFT");
+    ButtonCopy = Place<TDaxButton>(this, "ButtonCopy", 596, 421, 76, 29);
+    ButtonCopy->setFont(Font(kSansFont, 11, true));
+    ButtonCopy->CaptionColor = kYellow;
+    ButtonCopy->setFocusPolicy(Qt::StrongFocus);
+    ButtonCopy->PicPos = TPicPos::pLeft;
+    ButtonCopy->PicTrans = false;
+    ButtonCopy->PicTransColor = Qt::black;
+    ButtonCopy->PicOffSet = -28;
+    Image18 = Picture(this, "Image18", {672, 421, 13, 29}, "STRIP_RIGHT");
 
+    // Title bar buttons and the status line.
     const std::pair<TDaxButtonSmall**, std::pair<const char*, const char*>> titleButtons[] = {
         {&XP_ButtonSmall1, {"XP_ButtonSmall1", "GLYPH_MIN"}},
         {&XP_ButtonSmall2, {"XP_ButtonSmall2", "GLYPH_HELP"}},
@@ -134,23 +167,15 @@ void TFormMain::CreateControls() {
     connect(XP_ButtonSmall2, &QAbstractButton::clicked, this, [this] { XP_ButtonSmall2Click(); });
     connect(XP_ButtonSmall3, &QAbstractButton::clicked, this, [this] { XP_ButtonSmall3Click(); });
 
-    // The "File" tab.
-    PanelSelect = Place<QLabel>(this, "PanelSelect", 9, 37, 65, 22);
-    PanelSelect->setText(QStringLiteral("File"));
-    PanelSelect->setAlignment(Qt::AlignCenter);
-    PanelSelect->setFont(Font(kSansFont, 11, true, true));
-    SetTextColor(PanelSelect, Qt::black);
-    SetBackground(PanelSelect, kPanel);
-    PanelSelect->setCursor(Qt::PointingHandCursor);
-    PanelSelect->installEventFilter(new ClickFilter(PanelSelect, [this] { PanelSelectClick(); }));
-    Image6 = Picture(PanelSelect, "Image6", {0, 0, 3, 3}, "PANEL_TL");
-    Image7 = Picture(PanelSelect, "Image7", {62, 0, 3, 3}, "PANEL_TR");
-    Image22 = Picture(PanelSelect, "Image22", {-2, 21, 137, 1}, "TAB_LINE", true);
-
-    // Thumbnail grid.
-    ImagesBox = Place<TSunScrollBox>(this, "ImagesBox", 8, 56, 481, 377);
-    ImagesBox->SetColor(kPanel);
-    ImagesBox->BorderColor = kEdge;
+    Notifier = Place<TsPanel>(this, "Notifier", 237, 4, 256, 20);
+    Notifier->setFont(Font(kSansFont, 11, true));
+    Notifier->CaptionColor = kYellow;
+    Notifier->SkinSection = QStringLiteral("TsPanel");
+    Notifier->PaintingColor = kChrome;
+    Notifier->Background = skin::Bitmap("STATUS_CENTRE");
+    Notifier->BackgroundPercent = 100;
+    Notifier->Bevel = false;
+    Notifier->setText(QStringLiteral("Waiting For iPad"));
 
     // Settings column.
     Panel2 = Place<QWidget>(this, "Panel2", 492, 56, 208, 356);
@@ -159,6 +184,10 @@ void TFormMain::CreateControls() {
     Image11 = Picture(Panel2, "Image11", {205, 0, 3, 3}, "PANEL_TR");
     Image12 = Picture(Panel2, "Image12", {0, 352, 5, 4}, "PANEL_BL");
     Image13 = Picture(Panel2, "Image13", {203, 352, 5, 4}, "PANEL_BR");
+    auto* anchors = new AnchorFilter(Panel2);
+    anchors->Anchor(Image11, true, false);
+    anchors->Anchor(Image12, false, true);
+    anchors->Anchor(Image13, true, true);
 
     auto group = [this](const char* name, int top, int height) {
         auto* g = Place<TXP_GroupBox>(Panel2, name, 7, top, 193, height);
@@ -217,23 +246,30 @@ void TFormMain::CreateControls() {
     RadioBMP = radio(GroupBoxFF, "RadioBMP", {112, 21, 43, 17}, "BMP");
     RadioJpeg->setChecked(true);
 
-    // Bottom row.
+    // Thumbnail grid.
+    ImagesBox = Place<TSunScrollBox>(this, "ImagesBox", 8, 56, 481, 377);
+    ImagesBox->SetColor(kPanel);
+    ImagesBox->BorderColor = kEdge;
+
+    // The "File" tab.
+    PanelSelect = Place<QLabel>(this, "PanelSelect", 9, 37, 65, 22);
+    PanelSelect->setText(QStringLiteral("File"));
+    PanelSelect->setAlignment(Qt::AlignCenter);
+    PanelSelect->setFont(Font(kSansFont, 11, true, true));
+    SetTextColor(PanelSelect, Qt::black);
+    SetBackground(PanelSelect, kPanel);
+    PanelSelect->setCursor(Qt::PointingHandCursor);
+    PanelSelect->installEventFilter(new ClickFilter(PanelSelect, [this] { PanelSelectClick(); }));
+    Image6 = Picture(PanelSelect, "Image6", {0, 0, 3, 3}, "PANEL_TL");
+    Image7 = Picture(PanelSelect, "Image7", {62, 0, 3, 3}, "PANEL_TR");
+    Image22 = Picture(PanelSelect, "Image22", {-2, 21, 137, 1}, "TAB_LINE", true);
+
+    // The site label.
     Label3 = Place<QLabel>(this, "Label3", 16, 442, 132, 16);
     Label3->setCursor(Qt::PointingHandCursor);
     Label3->setFont(Font(kSansFont, 13));
     SetTextColor(Label3, Qt::yellow);
     Label3->installEventFilter(new ClickFilter(Label3, [this] { Label3Click(); }));
-
-    Image19 = Picture(this, "Image19", {583, 421, 13, 29}, "STRIP_LEFT");
-    ButtonCopy = Place<TDaxButton>(this, "ButtonCopy", 596, 421, 76, 29);
-    ButtonCopy->setFont(Font(kSansFont, 11, true));
-    ButtonCopy->CaptionColor = kYellow;
-    ButtonCopy->setFocusPolicy(Qt::StrongFocus);
-    ButtonCopy->PicPos = TPicPos::pLeft;
-    ButtonCopy->PicTrans = false;
-    ButtonCopy->PicTransColor = Qt::black;
-    ButtonCopy->PicOffSet = -28;
-    Image18 = Picture(this, "Image18", {672, 421, 13, 29}, "STRIP_RIGHT");
 
     // The update panel, hidden until an update answer shows it.
     PanelInfo = Place<QWidget>(this, "PanelInfo", 152, 144, 393, 137);
@@ -284,15 +320,6 @@ void TFormMain::CreateControls() {
              this, SunImage1, SunImage2, SunImage3, SunImage4, SunImage5, SunImage6, SunImage7, SunImage8, SunImage9,
              SunImage10, ImageB1, ImageB2, ImageB3, Label2, Notifier, Panel2})
         skin::BindMouseMove(surface, [this](Qt::MouseButtons buttons) { APPMoesemove(buttons); });
-
-    setTabOrder(ButtonCopy, XP_ButtonSmall1);
-    setTabOrder(XP_ButtonSmall1, XP_ButtonSmall2);
-    setTabOrder(XP_ButtonSmall2, XP_ButtonSmall3);
-    setTabOrder(XP_ButtonSmall3, Notifier);
-    setTabOrder(Notifier, Panel2);
-    setTabOrder(Panel2, ImagesBox);
-    setTabOrder(ImagesBox, PanelSelect);
-    setTabOrder(PanelSelect, PanelInfo);
 
     // Laid out for 96 pixels per inch.
     skin::ScaleForm(this, skin::ScreenDpi(this));

@@ -192,6 +192,24 @@ TEST(WindowLayout, EveryControlAtItsPlaceWithItsCaption) {
     EXPECT_EQ(Pixel(form.Panel2, {100, 166}), QColor(219, 219, 229));  // between two groups
     EXPECT_EQ(Pixel(form.ImagesBox, {100, 100}), QColor(219, 219, 229));
     EXPECT_EQ(Pixel(form.PanelSelect, {5, 12}), QColor(219, 219, 229));
+
+    // Tab order of the window's direct children.
+    QWidget* order[] = {form.ButtonCopy, form.XP_ButtonSmall1, form.XP_ButtonSmall2, form.XP_ButtonSmall3,
+                        form.Notifier,   form.Panel2,          form.ImagesBox,       form.PanelSelect,
+                        form.PanelInfo};
+    std::vector<QWidget*> chain;  // the focus chain from the Copy button, direct children only
+    chain.push_back(form.ButtonCopy);
+    for (QWidget* w = form.ButtonCopy->nextInFocusChain(); w != form.ButtonCopy; w = w->nextInFocusChain())
+        if (w->parentWidget() == &form && std::find(std::begin(order), std::end(order), w) != std::end(order))
+            chain.push_back(w);
+    EXPECT_EQ(chain, std::vector<QWidget*>(std::begin(order), std::end(order)));
+
+    // The corner pictures of the settings column keep to their corners.
+    form.Panel2->resize(300, 400);
+    EXPECT_EQ(form.Image10->pos(), QPoint(0, 0));
+    EXPECT_EQ(form.Image11->pos(), QPoint(297, 0));
+    EXPECT_EQ(form.Image12->pos(), QPoint(0, 396));
+    EXPECT_EQ(form.Image13->pos(), QPoint(295, 396));
     form.close();
 }
 
