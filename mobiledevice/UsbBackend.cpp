@@ -4,9 +4,11 @@
 // The pairing checks use only what the host already holds: a device whose
 // pair record usbmuxd does not have is not paired, and we never pair.
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include <libimobiledevice/afc.h>
 #include <libimobiledevice/libimobiledevice.h>
@@ -259,12 +261,29 @@ int UsbFile::Seek(std::int64_t offset, std::uint64_t whence) {
 class UsbBackend : public Backend {
 public:
     ~UsbBackend() override {
+        if (waiter_.joinable()) {
+            waiter_.request_stop();
+            waiter_.join();
+        }
         if (subscribed_) idevice_event_unsubscribe();
     }
 
+    // usbmuxd is often started only when the first device is plugged in, so
+    // the subscription waits for its socket instead of giving up.
     void Start(Notify notify) override {
         notify_ = std::move(notify);
-        subscribed_ = idevice_event_subscribe(&UsbBackend::OnEvent, this) == IDEVICE_E_SUCCESS;
+        waiter_ = std::jthread([this](std::stop_token stop) {
+            while (!stop.stop_requested()) {
+                usbmuxd_device_info_t* list = nullptr;
+                if (usbmuxd_get_device_list(&list) >= 0) {
+                    usbmuxd_device_list_free(&list);
+                    subscribed_ = idevice_event_subscribe(&UsbBackend::OnEvent, this) == IDEVICE_E_SUCCESS;
+                    if (subscribed_) return;
+                }
+                for (int i = 0; i < 10 && !stop.stop_requested(); ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        });
     }
 
 private:
@@ -296,7 +315,8 @@ private:
     Notify notify_;
     std::mutex mutex_;
     std::map<std::string, std::shared_ptr<UsbDevice>> current_;
-    bool subscribed_ = false;
+    std::atomic<bool> subscribed_{false};
+    std::jthread waiter_;  // last: stopped before the rest goes
 };
 
 }  // namespace

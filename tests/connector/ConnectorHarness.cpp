@@ -144,7 +144,9 @@ ConnectorProcess::ConnectorProcess(const std::string& devicesRoot, const std::ve
         if (!v.starts_with("PIXFERRY_SIMULATED_DEVICES=") && !v.starts_with("USBMUXD_SOCKET_ADDRESS="))
             env.emplace_back(*e);
     }
-    if (usb) {
+    if (via == Via::UsbBackendOwnSimulator) {
+        // USBMUXD_SOCKET_ADDRESS comes with extraEnv.
+    } else if (usb) {
         const std::string socketPath = folder_ + "/usbmuxd.sock";
         if (!simulator_.Start(devicesRoot, socketPath, folder_ + "/simulator.log")) return;
         env.push_back("USBMUXD_SOCKET_ADDRESS=UNIX:" + socketPath);

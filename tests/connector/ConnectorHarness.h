@@ -101,7 +101,9 @@ private:
 // pxdevicesim on a socket in the program folder for the USB backend.
 class ConnectorProcess {
 public:
-    enum class Via { TestDefault, FolderBackend, UsbBackend };
+    // UsbBackendOwnSimulator: the caller runs pxdevicesim and passes
+    // USBMUXD_SOCKET_ADDRESS in extraEnv.
+    enum class Via { TestDefault, FolderBackend, UsbBackend, UsbBackendOwnSimulator };
     explicit ConnectorProcess(const std::string& devicesRoot, const std::vector<std::string>& extraEnv = {},
                               Via via = Via::TestDefault);
     ~ConnectorProcess();

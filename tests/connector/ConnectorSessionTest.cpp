@@ -136,6 +136,29 @@ TEST(ConnectorSession, DeviceAcceptanceTable) {
     EXPECT_TRUE(ExitedCleanly(c.Stop()));
 }
 
+// usbmuxd often starts only when the first device is plugged in.
+TEST(ConnectorSession, UsbmuxdStartingAfterTheConnector) {
+    if (!UsbBackendUnderTest()) GTEST_SKIP() << "a USB matter";
+    DeviceRoot root;
+    FakeMainWindow main;
+    const std::string folder = MakeTempFolder("usbmux");
+    const std::string socketPath = folder + "/usbmuxd.sock";
+    ConnectorProcess c(root.Path(), {"USBMUXD_SOCKET_ADDRESS=UNIX:" + socketPath},
+                       ConnectorProcess::Via::UsbBackendOwnSimulator);
+    ASSERT_TRUE(c.Window());
+    const DeviceLayout ipad = SampleIPad(8);
+    root.Plug("ipad", ipad);
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(main.Count(), 0u);
+
+    DeviceSimulator simulator;
+    ASSERT_TRUE(simulator.Start(root.Path(), socketPath, folder + "/simulator.log"));
+    ASSERT_TRUE(main.WaitForReplies(2));
+    EXPECT_EQ(main.Replies(), (Replies{"4", "1"}));
+    ExpectWorkingFilesOf(c, ipad);
+    EXPECT_TRUE(ExitedCleanly(c.Stop()));
+}
+
 TEST(ConnectorSession, SameIPadAgainRewritesTheWorkingFiles) {
     DeviceRoot root;
     FakeMainWindow main;
