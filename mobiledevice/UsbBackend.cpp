@@ -268,17 +268,35 @@ public:
         if (subscribed_) idevice_event_unsubscribe();
     }
 
-    // usbmuxd is often started only when the first device is plugged in, so
-    // the subscription waits for its socket instead of giving up.
+    // usbmuxd is often started only when the first device is plugged in, and
+    // may leave and come back; libusbmuxd waits for it again only at its
+    // default socket. So once a second: subscribe when usbmuxd answers, and
+    // subscribe anew when it lists a device we were not told about twice in
+    // a row (the events stopped).
     void Start(Notify notify) override {
         notify_ = std::move(notify);
         waiter_ = std::jthread([this](std::stop_token stop) {
+            int unannounced = 0;
             while (!stop.stop_requested()) {
                 usbmuxd_device_info_t* list = nullptr;
-                if (usbmuxd_get_device_list(&list) >= 0) {
+                const int n = usbmuxd_get_device_list(&list);
+                if (n >= 0) {
+                    bool missing = false;
+                    {
+                        std::lock_guard lock(mutex_);
+                        for (int i = 0; i < n; ++i)
+                            if (list[i].conn_type == CONNECTION_TYPE_USB && !current_.count(list[i].udid)) missing = true;
+                    }
                     usbmuxd_device_list_free(&list);
-                    subscribed_ = idevice_event_subscribe(&UsbBackend::OnEvent, this) == IDEVICE_E_SUCCESS;
-                    if (subscribed_) return;
+                    unannounced = missing ? unannounced + 1 : 0;
+                    if (subscribed_ && unannounced >= 2) {
+                        idevice_event_unsubscribe();
+                        subscribed_ = false;
+                    }
+                    if (!subscribed_) {
+                        subscribed_ = idevice_event_subscribe(&UsbBackend::OnEvent, this) == IDEVICE_E_SUCCESS;
+                        unannounced = 0;
+                    }
                 }
                 for (int i = 0; i < 10 && !stop.stop_requested(); ++i)
                     std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -159,6 +159,29 @@ TEST(ConnectorSession, UsbmuxdStartingAfterTheConnector) {
     EXPECT_TRUE(ExitedCleanly(c.Stop()));
 }
 
+// usbmuxd going away takes its devices with it; once back, they return.
+TEST(ConnectorSession, UsbmuxdRestarting) {
+    if (!UsbBackendUnderTest()) GTEST_SKIP() << "a USB matter";
+    DeviceRoot root;
+    FakeMainWindow main;
+    const std::string folder = MakeTempFolder("usbmux");
+    const std::string socketPath = folder + "/usbmuxd.sock";
+    DeviceSimulator simulator;
+    ASSERT_TRUE(simulator.Start(root.Path(), socketPath, folder + "/simulator.log"));
+    ConnectorProcess c(root.Path(), {"USBMUXD_SOCKET_ADDRESS=UNIX:" + socketPath},
+                       ConnectorProcess::Via::UsbBackendOwnSimulator);
+    ASSERT_TRUE(c.Window());
+    root.Plug("ipad", SampleIPad(9));
+    ASSERT_TRUE(main.WaitForReplies(2));
+
+    simulator.Stop();
+    ASSERT_TRUE(main.WaitForReplies(3));
+    ASSERT_TRUE(simulator.Start(root.Path(), socketPath, folder + "/simulator2.log"));
+    ASSERT_TRUE(main.WaitForReplies(5));
+    EXPECT_EQ(main.Replies(), (Replies{"4", "1", "3", "4", "1"}));
+    EXPECT_TRUE(ExitedCleanly(c.Stop()));
+}
+
 TEST(ConnectorSession, SameIPadAgainRewritesTheWorkingFiles) {
     DeviceRoot root;
     FakeMainWindow main;
