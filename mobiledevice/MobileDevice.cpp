@@ -95,6 +95,16 @@ void OnBackendEvent(const std::shared_ptr<md::Device>& device, unsigned int msg)
 // The device behind a handle, or nothing for a handle we never gave out.
 am_device* Known(Library& lib, am_device* dev) { return lib.known.count(dev) ? dev : nullptr; }
 
+// The backend device behind a handle that has reached `stage` (none: any), or the error.
+int DeviceAt(am_device* dev, bool am_device::*stage, std::shared_ptr<md::Device>& device) {
+    auto& lib = Lib();
+    std::lock_guard lock(lib.mutex);
+    if (!Known(lib, dev)) return MDERR_NO_DEVICE;
+    if (stage && !(dev->*stage)) return MDERR_NOT_CONNECTED;
+    device = dev->device;
+    return 0;
+}
+
 afc_connection* OpenConnection(Library& lib, afc_connection* conn) {
     auto it = lib.connections.find(conn);
     return it != lib.connections.end() && it->second->opened ? it->second.get() : nullptr;
@@ -145,14 +155,10 @@ int AMRestoreRegisterForDeviceNotifications(am_restore_device_notification_callb
 }
 
 int AMDeviceConnect(am_device* dev) {
-    auto& lib = Lib();
     std::shared_ptr<md::Device> device;
-    {
-        std::lock_guard lock(lib.mutex);
-        if (!Known(lib, dev)) return MDERR_NO_DEVICE;
-        device = dev->device;
-    }
+    if (int rc = DeviceAt(dev, nullptr, device)) return rc;
     const int rc = device->Connect();
+    auto& lib = Lib();
     std::lock_guard lock(lib.mutex);
     if (rc == 0) dev->connected = true;
     return rc;
@@ -177,38 +183,22 @@ CFTypeRef AMRestoreModeDeviceCreate(unsigned int, unsigned int connectionId, uns
 }
 
 int AMDeviceIsPaired(am_device* dev) {
-    auto& lib = Lib();
     std::shared_ptr<md::Device> device;
-    {
-        std::lock_guard lock(lib.mutex);
-        if (!Known(lib, dev) || !dev->connected) return 0;
-        device = dev->device;
-    }
+    if (DeviceAt(dev, &am_device::connected, device) != 0) return 0;
     return device->IsPaired() ? 1 : 0;
 }
 
 int AMDeviceValidatePairing(am_device* dev) {
-    auto& lib = Lib();
     std::shared_ptr<md::Device> device;
-    {
-        std::lock_guard lock(lib.mutex);
-        if (!Known(lib, dev)) return MDERR_NO_DEVICE;
-        if (!dev->connected) return MDERR_NOT_CONNECTED;
-        device = dev->device;
-    }
+    if (int rc = DeviceAt(dev, &am_device::connected, device)) return rc;
     return device->ValidatePairing();
 }
 
 int AMDeviceStartSession(am_device* dev) {
-    auto& lib = Lib();
     std::shared_ptr<md::Device> device;
-    {
-        std::lock_guard lock(lib.mutex);
-        if (!Known(lib, dev)) return MDERR_NO_DEVICE;
-        if (!dev->connected) return MDERR_NOT_CONNECTED;
-        device = dev->device;
-    }
+    if (int rc = DeviceAt(dev, &am_device::connected, device)) return rc;
     const int rc = device->StartSession();
+    auto& lib = Lib();
     std::lock_guard lock(lib.mutex);
     if (rc == 0) dev->session = true;
     return rc;
@@ -217,14 +207,9 @@ int AMDeviceStartSession(am_device* dev) {
 int AMDeviceStartService(am_device* dev, CFStringRef serviceName, afc_connection** service, unsigned int*) {
     if (!service) return MDERR_INVALID_ARGUMENT;
     *service = nullptr;
-    auto& lib = Lib();
     std::shared_ptr<md::Device> device;
-    {
-        std::lock_guard lock(lib.mutex);
-        if (!Known(lib, dev)) return MDERR_NO_DEVICE;
-        if (!dev->session) return MDERR_NOT_CONNECTED;
-        device = dev->device;
-    }
+    if (int rc = DeviceAt(dev, &am_device::session, device)) return rc;
+    auto& lib = Lib();
     if (!serviceName || serviceName->typeName != "CFString" || !device->HasService(serviceName->text))
         return MDERR_NO_SUCH_SERVICE;
     auto conn = std::make_unique<afc_connection>();
