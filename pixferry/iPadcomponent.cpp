@@ -384,9 +384,11 @@ bool TiPad::FindImageRecord(std::int32_t imageId, Span& record) const {
     return true;
 }
 
-void TiPad::ReadThumbnail(std::int32_t imageId, std::int32_t resolutionCode, TBitmap24& bitmap) {
-    bitmap.Clear();
-    const std::int64_t sought = static_cast<std::int64_t>(resolutionCode) + 13;
+template <class Visit>
+void TiPad::WalkContainers(std::int32_t imageId, Visit visit) const {
+    // The image record's children in order, type-5 containers passed over.
+    // The visitor gets each other container with its start and header length
+    // and returns true to end the walk.
     Span span;
     if (!FindImageRecord(imageId, span)) return;
     const Reader rec(Database, static_cast<std::int64_t>(span.Begin), static_cast<std::int64_t>(span.End));
@@ -401,24 +403,31 @@ void TiPad::ReadThumbnail(std::int32_t imageId, std::int32_t resolutionCode, TBi
         Reader container(Database);
         if (!rec.I32(s + 4, ch) || !rec.I32(s + 8, ct) || !rec.U16(s + 12, type)) return;
         if (!rec.Record(s, ct, 14, container)) return;
-        if (type != ContainerSkipped) {
-            std::int32_t offset = 0, size = 0, width = 0, height = 0, index = 0;
-            if (!container.I32(s + ch + 20, offset) || !container.I32(s + ch + 24, size)) return;
-            GetThumbFormat(size, height, width, index);
-            if (index == sought) {
-                const int stride = StoredRowStride(index);
-                if (stride == 0 || offset < 0) return;
-                FileHandle store(LocalFolder_ + "adap.ant");
-                ThumbBuffer_.resize(static_cast<std::size_t>(size));
-                if (!store.Ok() || !store.ReadAt(offset, ThumbBuffer_.data(), ThumbBuffer_.size())) return;
-                bitmap.Resize(width, height);
-                for (int y = 0; y < height; ++y)
-                    ConvertRow(ThumbBuffer_.data() + static_cast<std::size_t>(y) * stride, width, bitmap.ScanLine(y));
-                return;
-            }
-        }
+        if (type != ContainerSkipped && visit(container, s, ch)) return;
         s += ct;
     }
+}
+
+void TiPad::ReadThumbnail(std::int32_t imageId, std::int32_t resolutionCode, TBitmap24& bitmap) {
+    bitmap.Clear();
+    const std::int64_t sought = static_cast<std::int64_t>(resolutionCode) + 13;
+    WalkContainers(imageId, [&](const Reader& container, std::int64_t s, std::int32_t ch) {
+        std::int32_t offset = 0, size = 0, width = 0, height = 0, index = 0;
+        if (!container.I32(s + ch + 20, offset) || !container.I32(s + ch + 24, size)) return true;
+        GetThumbFormat(size, height, width, index);
+        if (index == sought) {
+            const int stride = StoredRowStride(index);
+            if (stride == 0 || offset < 0) return true;
+            FileHandle store(LocalFolder_ + "adap.ant");
+            ThumbBuffer_.resize(static_cast<std::size_t>(size));
+            if (!store.Ok() || !store.ReadAt(offset, ThumbBuffer_.data(), ThumbBuffer_.size())) return true;
+            bitmap.Resize(width, height);
+            for (int y = 0; y < height; ++y)
+                ConvertRow(ThumbBuffer_.data() + static_cast<std::size_t>(y) * stride, width, bitmap.ScanLine(y));
+            return true;
+        }
+        return false;
+    });
 }
 
 void TiPad::GetImageSource(std::int32_t imageId, std::int32_t resolutionCode, std::string& devicePath,
@@ -426,55 +435,40 @@ void TiPad::GetImageSource(std::int32_t imageId, std::int32_t resolutionCode, st
                            std::uint16_t& horzPadding) {
     FullResolutionFound = false;
     const std::int64_t sought = static_cast<std::int64_t>(resolutionCode) + 13;
-    Span span;
-    if (!FindImageRecord(imageId, span)) return;
-    const Reader rec(Database, static_cast<std::int64_t>(span.Begin), static_cast<std::int64_t>(span.End));
-    const auto start = static_cast<std::int64_t>(span.Begin);
-    std::int32_t headerLength = 0, childCount = 0;
-    if (!rec.I32(start + 4, headerLength) || !rec.I32(start + 12, childCount) || headerLength < 20) return;
-
-    std::int64_t s = start + headerLength;
-    for (std::int32_t c = 0; c < childCount; ++c) {
-        std::int32_t ch = 0, ct = 0;
-        std::uint16_t type = 0;
-        Reader container(Database);
-        if (!rec.I32(s + 4, ch) || !rec.I32(s + 8, ct) || !rec.U16(s + 12, type)) return;
-        if (!rec.Record(s, ct, 14, container)) return;
-        if (type != ContainerSkipped) {
-            const std::int64_t n = s + ch;
-            std::int32_t nh = 0, entryOffset = 0, entrySize = 0, width = 0, height = 0, index = 0;
-            std::uint16_t vert = 0, horz = 0, marker = 0;
-            if (!container.Contains(n, NameRecordFields) || !container.I32(n + 4, nh) ||
-                !container.I32(n + 20, entryOffset) || !container.I32(n + 24, entrySize) ||
-                !container.U16(n + 28, vert) || !container.U16(n + 30, horz) || !container.U16(n + 44, marker))
-                return;
-            vertPadding = vert;
-            horzPadding = horz;
-            GetThumbFormat(entrySize, height, width, index);
-            const bool taken = sought == FullSizeIndex ? marker == 1 : index == sought;
-            if (taken) {
-                // A byte range that cannot exist is no source.
-                if (entryOffset < 0 || entrySize <= 0) return;
-                const std::int64_t q = n + nh;
-                std::int32_t h = 0, length = 0;
-                std::string_view name;
-                if (!container.I32(q + 4, h) || h < 12 || !container.I32(q + h, length) ||
-                    !container.Bytes(q + h + 12, length, name))
-                    return;
-                std::string path = Utf16LeToUtf8(name.substr(0, name.size() / 2 * 2));
-                for (char& ch8 : path)
-                    if (ch8 == ':') ch8 = '/';
-                path.insert(0, "/Photos");
-                if (sought == FullSizeIndex) {
-                    FullResolutionFound = true;
-                    FullResolutionExt = ExtensionOf(path);
-                }
-                devicePath = std::move(path);
-                offset = entryOffset;
-                size = entrySize;
-                return;
+    WalkContainers(imageId, [&](const Reader& container, std::int64_t s, std::int32_t ch) {
+        const std::int64_t n = s + ch;
+        std::int32_t nh = 0, entryOffset = 0, entrySize = 0, width = 0, height = 0, index = 0;
+        std::uint16_t vert = 0, horz = 0, marker = 0;
+        if (!container.Contains(n, NameRecordFields) || !container.I32(n + 4, nh) ||
+            !container.I32(n + 20, entryOffset) || !container.I32(n + 24, entrySize) ||
+            !container.U16(n + 28, vert) || !container.U16(n + 30, horz) || !container.U16(n + 44, marker))
+            return true;
+        vertPadding = vert;
+        horzPadding = horz;
+        GetThumbFormat(entrySize, height, width, index);
+        const bool taken = sought == FullSizeIndex ? marker == 1 : index == sought;
+        if (taken) {
+            // A byte range that cannot exist is no source.
+            if (entryOffset < 0 || entrySize <= 0) return true;
+            const std::int64_t q = n + nh;
+            std::int32_t h = 0, length = 0;
+            std::string_view name;
+            if (!container.I32(q + 4, h) || h < 12 || !container.I32(q + h, length) ||
+                !container.Bytes(q + h + 12, length, name))
+                return true;
+            std::string path = Utf16LeToUtf8(name.substr(0, name.size() / 2 * 2));
+            for (char& ch8 : path)
+                if (ch8 == ':') ch8 = '/';
+            path.insert(0, "/Photos");
+            if (sought == FullSizeIndex) {
+                FullResolutionFound = true;
+                FullResolutionExt = ExtensionOf(path);
             }
+            devicePath = std::move(path);
+            offset = entryOffset;
+            size = entrySize;
+            return true;
         }
-        s += ct;
-    }
+        return false;
+    });
 }

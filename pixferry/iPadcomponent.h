@@ -107,6 +107,8 @@ private:
         std::size_t End = 0;
     };
     bool FindImageRecord(std::int32_t imageId, Span& record) const;
+    template <class Visit>
+    void WalkContainers(std::int32_t imageId, Visit visit) const;
     void ClearLists();
 
     std::string LocalFolder_;
