@@ -257,6 +257,9 @@ TEST(RadioBox, CheckingOneUnchecksItsGroupAndFiresItsClick) {
         for (auto* b : r) v.push_back(b->isChecked());
         return v;
     };
+    // Other controls beside them are left alone.
+    auto* button = new TDaxButton(&parent);
+    button->setGeometry(0, 100, 50, 20);
     parent.show();
     r[0]->setChecked(true);
     r[3]->setChecked(true);

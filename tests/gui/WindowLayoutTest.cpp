@@ -534,6 +534,48 @@ TEST(WindowPictures, MainWindowAndDialogAreRendered) {
     report.show();
     EXPECT_TRUE(report.grab().save(QString::fromStdString(dir + "report-dialog.png")));
     report.close();
+
+    // The buttons and a radio box in each of their looks, one row per kind, on the window's colours.
+    QWidget sheet;
+    sheet.resize(5 * 90 + 10, 4 * 36 + 10);
+    sheet.setAutoFillBackground(true);
+    QPalette pal = sheet.palette();
+    pal.setColor(QPalette::Window, QColor(41, 43, 55));
+    sheet.setPalette(pal);
+    auto look = [](TSkinButton* b, int look) {
+        if (look == TSkinButton::Pressed) b->setDown(true);
+        if (look == TSkinButton::Disabled) b->setEnabled(false);
+        if (look == TSkinButton::MouseOver) {
+            QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+            QApplication::sendEvent(b, &enter);
+        }
+    };
+    for (int l = 0; l < 5; ++l) {
+        if (l == TSkinButton::Focused) continue;  // needs an active window
+        auto* copy = new TDaxButton(&sheet);
+        copy->setGeometry(10 + l * 90, 10, 76, 29);
+        copy->setFont(form.ButtonCopy->font());
+        copy->CaptionColor = form.ButtonCopy->CaptionColor;
+        copy->setText(QStringLiteral("Copy"));
+        look(copy, l);
+        auto* close = new TDaxButtonSmall(&sheet);
+        close->setGeometry(10 + l * 90, 46, 18, 18);
+        close->SetGlyph(form.XP_ButtonSmall3->Glyph);
+        close->PicTrans = true;
+        close->PicTransColor = Qt::red;
+        look(close, l);
+        auto* browse = new TXP_ButtonSmall(&sheet);
+        browse->setGeometry(10 + l * 90, 82, 64, 19);
+        browse->setFont(form.ButtonOpen->font());
+        browse->setText(QStringLiteral("Browse..."));
+        look(browse, l);
+        auto* radio = new TXP_RadioBox(&sheet);
+        radio->setGeometry(10 + l * 90, 118, 80, 17);
+        radio->setText(QStringLiteral("Jpeg"));
+        radio->setChecked(l % 2 == 1);
+        if (l == TSkinButton::Disabled) radio->setEnabled(false);
+    }
+    EXPECT_TRUE(sheet.grab().save(QString::fromStdString(dir + "control-looks.png")));
     form.close();
 }
 
