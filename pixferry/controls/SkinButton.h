@@ -5,6 +5,8 @@
 #include <QAbstractButton>
 
 class TSkinButton : public QAbstractButton {
+    Q_OBJECT
+
 public:
     // Frame order in the button bitmaps.
     enum Look { Normal = 0, Pressed = 1, Disabled = 2, MouseOver = 3, Focused = 4 };

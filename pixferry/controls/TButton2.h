@@ -7,6 +7,8 @@
 #include "SkinButton.h"
 
 class TButton2 : public TSkinButton {
+    Q_OBJECT
+
 public:
     explicit TButton2(QWidget* parent);
     // Sizes the button to the caption and puts it 10 pixels from the parent's right edge.

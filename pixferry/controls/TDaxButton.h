@@ -10,6 +10,8 @@
 enum class TPicPos { pLeft, pTop };
 
 class TDaxButton : public TSkinButton {
+    Q_OBJECT
+
 public:
     explicit TDaxButton(QWidget* parent);
 

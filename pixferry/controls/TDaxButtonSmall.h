@@ -5,6 +5,8 @@
 #include "TDaxButton.h"
 
 class TDaxButtonSmall : public TDaxButton {
+    Q_OBJECT
+
 public:
     explicit TDaxButtonSmall(QWidget* parent);
 

@@ -6,6 +6,8 @@
 #include <QWidget>
 
 class TSunImage : public QWidget {
+    Q_OBJECT
+
 public:
     explicit TSunImage(QWidget* parent);
 

@@ -8,6 +8,8 @@
 #include <QListWidget>
 
 class TSunListBox : public QListWidget {
+    Q_OBJECT
+
 public:
     explicit TSunListBox(QWidget* parent);
 

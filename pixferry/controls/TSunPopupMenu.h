@@ -6,6 +6,8 @@
 #include <QWidget>
 
 class TSunPopupMenu : public QWidget {
+    Q_OBJECT
+
 public:
     explicit TSunPopupMenu(QWidget* parent);
 

@@ -7,6 +7,8 @@
 #include <QLineEdit>
 
 class TSunSafeEdit : public QLineEdit {
+    Q_OBJECT
+
 public:
     explicit TSunSafeEdit(QWidget* parent);
 

@@ -9,6 +9,8 @@
 #include <QScrollArea>
 
 class TSunScrollBox : public QScrollArea {
+    Q_OBJECT
+
 public:
     explicit TSunScrollBox(QWidget* parent);
 

@@ -5,6 +5,8 @@
 #include "TDaxButtonSmall.h"
 
 class TXP_ButtonSmall : public TDaxButtonSmall {
+    Q_OBJECT
+
 public:
     explicit TXP_ButtonSmall(QWidget* parent);
 };

@@ -6,6 +6,8 @@
 #include <QWidget>
 
 class TXP_GroupBox : public QWidget {
+    Q_OBJECT
+
 public:
     explicit TXP_GroupBox(QWidget* parent);
 

@@ -21,12 +21,9 @@ void TXP_RadioBox::setChecked(bool checked) {
     checked_ = checked;
     update();
     if (!checked) return;
-    // By the C++ type: without its own meta-object this class is no qobject_cast target.
     if (QWidget* parent = parentWidget())
-        for (QObject* child : parent->children())
-            if (auto* sibling = dynamic_cast<TXP_RadioBox*>(child); sibling && sibling != this &&
-                                                                   sibling->GroupIndex == GroupIndex)
-                sibling->setChecked(false);
+        for (auto* sibling : parent->findChildren<TXP_RadioBox*>(Qt::FindDirectChildrenOnly))
+            if (sibling != this && sibling->GroupIndex == GroupIndex) sibling->setChecked(false);
     if (OnClick) OnClick();
 }
 

@@ -12,6 +12,8 @@
 #include <QWidget>
 
 class TXP_RadioBox : public QWidget {
+    Q_OBJECT
+
 public:
     explicit TXP_RadioBox(QWidget* parent);
 

@@ -7,6 +7,8 @@
 #include <QWidget>
 
 class TsPanel : public QWidget {
+    Q_OBJECT
+
 public:
     explicit TsPanel(QWidget* parent);
 
