@@ -8,6 +8,7 @@
 #include "FrmMain.h"
 #include "controls/FormScaling.h"
 #include "controls/SkinArt.h"
+#include "controls/FormBuild.h"
 #include "controls/WindowDrag.h"
 
 namespace {
@@ -58,20 +59,6 @@ private:
     std::vector<Anchored> anchors_;
 };
 
-template <class T>
-T* Place(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* w = new T(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(left, top, width, height);
-    return w;
-}
-
-TSunImage* Picture(QWidget* parent, const char* name, QRect at, const char* bitmap, bool stretch = false) {
-    auto* image = Place<TSunImage>(parent, name, at.x(), at.y(), at.width(), at.height());
-    image->SetPicture(skin::Bitmap(bitmap));
-    image->SetStretch(stretch);
-    return image;
-}
 
 // The free fonts that stand in for the fonts the window was drawn with.
 constexpr const char* kSansFont = "Liberation Sans";     // for MS Sans Serif and Tahoma

@@ -12,26 +12,13 @@
 #include "LogClass.h"
 #include "controls/FormScaling.h"
 #include "controls/SkinArt.h"
+#include "controls/FormBuild.h"
 #include "controls/WindowDrag.h"
 
 TFormReport* FormReport = nullptr;
 
 namespace {
 
-template <class T>
-T* Place(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* w = new T(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(left, top, width, height);
-    return w;
-}
-
-TSunImage* Picture(QWidget* parent, const char* name, QRect at, const char* bitmap, bool stretch) {
-    auto* image = Place<TSunImage>(parent, name, at.x(), at.y(), at.width(), at.height());
-    image->SetPicture(skin::Bitmap(bitmap));
-    image->SetStretch(stretch);
-    return image;
-}
 
 QFont SansFont(bool bold) {
     QFont f(QStringLiteral("Liberation Sans"));  // stands in for MS Sans Serif
