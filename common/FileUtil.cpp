@@ -3,8 +3,10 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,6 +58,15 @@ std::string WriteFileAtomically(const std::string& path, std::string_view conten
         return err;
     }
     return {};
+}
+
+bool ProcessRunning(long long pid) {
+    if (pid <= 0 || ::kill(static_cast<pid_t>(pid), 0) != 0) return false;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t paren = line.rfind(')');
+    return paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] != 'Z';
 }
 
 std::string WithOneTrailingSlash(std::string folder) {

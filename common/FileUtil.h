@@ -15,6 +15,9 @@ std::optional<std::string> ReadFileBounded(const std::string& path, std::size_t 
 // folders. Returns an error text, empty on success.
 std::string WriteFileAtomically(const std::string& path, std::string_view content);
 
+// Whether a process is still running (a zombie nobody reaped has ended).
+bool ProcessRunning(long long pid);
+
 // `folder` ending in exactly one '/'.
 std::string WithOneTrailingSlash(std::string folder);
 

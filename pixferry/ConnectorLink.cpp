@@ -5,10 +5,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include <fstream>
-
-#include <signal.h>
-
 #include "FileUtil.h"
 #include "Registry.h"
 #include "Settings.h"
@@ -91,13 +87,4 @@ void CleanCameraFolder(const std::string& cameraFolder) {
         const std::string name = it->path().filename().string();
         if (IsCameraWorkingFile(name) && !it->is_directory(ec)) std::filesystem::remove(it->path(), ec);
     }
-}
-
-bool ProcessRunning(long long pid) {
-    if (pid <= 0 || ::kill(static_cast<pid_t>(pid), 0) != 0) return false;
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const std::size_t paren = line.rfind(')');
-    return paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] != 'Z';
 }

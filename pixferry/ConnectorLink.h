@@ -31,6 +31,3 @@ bool IsCameraWorkingFile(std::string_view name);
 void CleanCameraFolder(const std::string& cameraFolder);
 
 inline constexpr std::string_view ConnectorProgram = "velmorapx";
-
-// Whether a process is still running (a zombie nobody reaped has ended).
-bool ProcessRunning(long long pid);

@@ -24,6 +24,7 @@
 
 #include "CommandText.h"
 #include "ConnectorLink.h"
+#include "FileUtil.h"
 #include "InterfaceTexts.h"
 #include "LogClass.h"
 
@@ -170,7 +171,7 @@ void TFormMain::ShutDownConnectors() {
     for (;;) {
         while (wm::HWND connector = wm::FindWindowA(px::ConnectorClass, px::ConnectorTitle))
             wm::SendMessageA(connector, wm::WM_DESTROY, 1, 1);
-        std::erase_if(StartedConnectors, [](long long pid) { return !ProcessRunning(pid); });
+        std::erase_if(StartedConnectors, [](long long pid) { return !px::ProcessRunning(pid); });
         if (StartedConnectors.empty() || std::chrono::steady_clock::now() >= deadline) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include <signal.h>
+#include "FileUtil.h"
 
 namespace pxtest {
 
@@ -32,14 +32,6 @@ bool FileExists(const std::string& path) {
     return std::filesystem::exists(path, ec);
 }
 
-bool ProcessEnded(int pid) {
-    if (pid <= 0) return true;
-    if (::kill(pid, 0) != 0) return true;
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const auto paren = line.rfind(')');
-    return paren == std::string::npos || paren + 2 >= line.size() || line[paren + 2] == 'Z';
-}
+bool ProcessEnded(int pid) { return !px::ProcessRunning(pid); }
 
 }  // namespace pxtest
