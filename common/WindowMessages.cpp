@@ -243,16 +243,21 @@ std::optional<MSG> ReceiveRequest(const Window::Impl& w, UniqueFd conn) {
 }
 
 // Takes every connection waiting on the window's endpoint now.
-std::vector<MSG> AcceptPending(const Window::Impl& w) {
-    std::vector<MSG> out;
+// The next well-formed request waiting on the window, or nothing.
+std::optional<MSG> AcceptOne(const Window::Impl& w) {
     for (;;) {
         UniqueFd conn(::accept4(w.listen.Get(), nullptr, nullptr, SOCK_CLOEXEC));
         if (!conn) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
-            break;
+            return std::nullopt;
         }
-        if (auto msg = ReceiveRequest(w, std::move(conn))) out.push_back(std::move(*msg));
+        if (auto msg = ReceiveRequest(w, std::move(conn))) return msg;
     }
+}
+
+std::vector<MSG> AcceptPending(const Window::Impl& w) {
+    std::vector<MSG> out;
+    while (auto msg = AcceptOne(w)) out.push_back(std::move(*msg));
     return out;
 }
 
@@ -424,6 +429,29 @@ void Window::DispatchPending() {
     auto self = impl_;  // a procedure may destroy this window
     for (auto& m : AcceptPending(*self)) DispatchMessageA(m);
     for (auto& m : TakePosted(*self)) DispatchMessageA(m);
+}
+
+bool Window::DispatchOne() {
+    auto self = impl_;
+    if (auto m = AcceptOne(*self)) {
+        DispatchMessageA(*m);
+        return true;
+    }
+    std::optional<MSG> posted;
+    {
+        std::lock_guard lock(self->postMutex);
+        if (self->posted.empty()) return false;
+        posted = std::move(self->posted.front());
+        self->posted.pop_front();
+        // Keep the wake-up pending while others wait.
+        if (self->posted.empty()) {
+            std::uint64_t count;
+            while (::read(self->postEvent.Get(), &count, sizeof count) > 0) {
+            }
+        }
+    }
+    DispatchMessageA(*posted);
+    return true;
 }
 
 std::vector<HWND> FindWindows(std::string_view className, std::string_view title) {

@@ -115,6 +115,8 @@ public:
     // Receives and dispatches every message waiting now, without blocking
     // on new ones. For owners that run their own event loop.
     void DispatchPending();
+    // Receives and dispatches one waiting message, if there is one.
+    bool DispatchOne();
 
     struct Impl;
 

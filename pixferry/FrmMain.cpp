@@ -7,6 +7,7 @@
 #include <thread>
 
 #include <QCloseEvent>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QListWidget>
@@ -39,6 +40,8 @@ TFormMain::TFormMain() {
     }
     setWindowTitle(QString::fromUtf8(px::MainWindowTitle.data(), px::MainWindowTitle.size()));
     CreateControls();
+    // The wheel scrolls the grid wherever the pointer is on the window.
+    qApp->installEventFilter(this);
     SiteAddress = SiteAddressFor("en");
     ReadRegistry();
     FormCreate();
@@ -55,6 +58,8 @@ const wm::HWND& TFormMain::Handle() const {
 
 void TFormMain::FormCreate() {
     PhotoReader = std::make_unique<TiPad>();
+    Grid = std::make_unique<TThumbGrid>(PhotoReader->SelectedPhotos, ImagesBox->width());
+    Grid->OnSelectedChanged = [this](std::size_t i) { GridCells[i]->SetSelected((*Grid)[i].Selected); };
     LanguageTexts = std::make_unique<std::vector<std::string>>();
     SetInterfaceTextSource(LanguageTexts.get());
     try {
@@ -64,6 +69,8 @@ void TFormMain::FormCreate() {
         TLogClass::WriteLog(ProgramFolder, std::string("LoadLanguageTexts:") + e.what());
     }
     ApplyInterfaceTexts();
+    AnchorX = AnchorY = EndX = EndY = AnchorScrollPos = 0;
+    AnchorSet = false;
     LibraryMode = true;
     PhotoReader->SetLocalFolder(ProgramFolder);
 
@@ -144,6 +151,7 @@ void TFormMain::WMCopyData(std::string_view text) {
     if (text == px::ReplyDeviceAccepted) {
         ShowStatus(GetInterfaceText(itext::Connected));
     } else if (text == px::ReplyDataReady) {
+        ++GridBuild;  // a build still running would read the old album lists; the timer builds anew
         DeviceReady = true;
         PhotoReader->LoadPhotoDatabase();
         if (LibraryMode) {
@@ -156,12 +164,12 @@ void TFormMain::WMCopyData(std::string_view text) {
         DeviceReady = false;
         AlbumsListBox->clear();
         PhotoReader->AlbumNames.clear();
+        // Emptying the grid counts down in the status line; the loss is the last word.
+        ShowLibraryAlbum();
         ShowStatus(GetInterfaceText(itext::ConnectionLost));
     }
     // "2" ends one command of a copy run.
 }
-
-void TFormMain::TimerLoadDataTimer() { TimerLoadData->stop(); }
 
 void TFormMain::ShutDownConnectors() {
     // Every connector, whichever start it came from, until none is left. One
@@ -191,5 +199,6 @@ void TFormMain::FormClose() {
 
     WriteRegistry();
     CleanCameraFolder(CameraFolder);
+    Grid.reset();  // it holds the reader's selection list
     PhotoReader.reset();
 }

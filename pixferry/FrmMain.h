@@ -24,9 +24,11 @@
 #include "controls/TXP_RadioBox.h"
 #include "controls/TsPanel.h"
 #include "WindowMessages.h"
+#include "ThumbGrid.h"
 #include "iPadcomponent.h"
 
 class QAction;
+class QMouseEvent;
 
 class QSocketNotifier;
 class QTimer;
@@ -64,8 +66,36 @@ public:
     void OpenHowToPage();
     void Label3Click();
 
-    // --- album view (filled in by the album view)
+    // --- album view and thumbnail grid (FrmMainAlbum.cpp)
+    bool CopyInProgress = false;
+    int AnchorX = 0;
+    int AnchorY = 0;
+    int EndX = 0;
+    int EndY = 0;
+    int AnchorScrollPos = 0;
+    bool AnchorSet = false;
+    // The cells without their widgets; GridCells holds the widgets in the same order.
+    std::unique_ptr<TThumbGrid> Grid;
+    std::vector<std::unique_ptr<TSunImage>> GridCells;
+
+    void ButtonlibraryClick(const QObject* sender);
+    void AlbumsListBoxClick();
     void TimerLoadDataTimer();
+    void ShowLibraryAlbum();
+    void ShowSavedPhotos();
+    void SelectCell(std::size_t index);
+    void UnselectCell(std::size_t index);
+    void SelectByRectangle();
+    void ToggleAtPoint();
+    void SelectAllClick();
+    void InvertSelectClick();
+    void ClearSelectClick();
+    void ImagesBoxMouseDown(const QMouseEvent& event);
+    void ImagesBoxMouseUp(const QMouseEvent& event);
+    void ImagesBoxVScroll(int position);
+    void FormMouseWheel(int delta);
+    // The context menu of the grid, or of the cell under a point of the grid's visible area.
+    void ImagesBoxContextMenu(const QPoint& at);
 
     // --- controls, named as in the window layout
     // frame pictures
@@ -155,6 +185,18 @@ protected:
 
 private:
     void CreateControls();
+    void StyleSourceButton(TXP_ButtonSmall* button, bool active);
+    void EmptyGrid();
+    // Adds a cell; false when its key is in the grid already.
+    bool AddGridCell(const std::string& key, const QPixmap& picture);
+    void ShowProgress(const std::string& text);  // the status line, painted at once
+    int GridScrollPos() const;
+    // The pointer's place in the grid's content, from its place on the screen.
+    QPoint GridPoint(const QPointF& global) const;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Counts grid rebuilds, so a build that a handed-on message overtook stops.
+    unsigned GridBuild = 0;
+    bool GridFromLibrary = true;  // the source the cells were made from
     void StartConnector();
     wm::LRESULT WindowProcedure(const wm::Message& message);
 

@@ -1,4 +1,7 @@
 // The controls of the main window at their places, and the chrome handlers.
+#include <cmath>
+#include <tuple>
+
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -205,12 +208,16 @@ void TFormMain::CreateControls() {
     GroupAlbum->setTitle(QStringLiteral("Select Album"));
     Buttonlibrary = smallButton(GroupAlbum, "Buttonlibrary", {8, 19, 81, 20}, true, Qt::black);
     Buttonlibrary->setToolTip(QStringLiteral("Photos synch with iTunes"));
-    // The dark shadow colour of the classic desktop scheme.
-    Buttoncamera = smallButton(GroupAlbum, "Buttoncamera", {88, 20, 80, 19}, false, QColor(105, 105, 105));
+    Buttoncamera = smallButton(GroupAlbum, "Buttoncamera", {88, 20, 80, 19}, false, Qt::black);
     Buttoncamera->setToolTip(QStringLiteral("Photos taken with iPhone camera"));
+    StyleSourceButton(Buttonlibrary, true);
+    StyleSourceButton(Buttoncamera, false);
+    for (TXP_ButtonSmall* source : {Buttonlibrary, Buttoncamera})
+        connect(source, &QAbstractButton::clicked, this, [this, source] { ButtonlibraryClick(source); });
     AlbumsListBox = Place<TSunListBox>(GroupAlbum, "AlbumsListBox", 8, 39, 177, 114);
     AlbumsListBox->SetColors(QColor(218, 225, 234), kEdge);
     AlbumsListBox->SetItemHeight(16);
+    AlbumsListBox->OnClick = [this] { AlbumsListBoxClick(); };
 
     GroupCopyPath = group("GroupCopyPath", 170, 55);
     GroupCopyPath->setTitle(QStringLiteral("Backup Path"));
@@ -237,6 +244,9 @@ void TFormMain::CreateControls() {
     ImagesBox = Place<TSunScrollBox>(this, "ImagesBox", 8, 56, 481, 377);
     ImagesBox->SetColor(kPanel);
     ImagesBox->BorderColor = kEdge;
+    ImagesBox->OnMouseDown = [this](QMouseEvent* e) { ImagesBoxMouseDown(*e); };
+    ImagesBox->OnMouseUp = [this](QMouseEvent* e) { ImagesBoxMouseUp(*e); };
+    ImagesBox->OnVScroll = [this](int position) { ImagesBoxVScroll(position); };
 
     // The "File" tab.
     PanelSelect = Place<QLabel>(this, "PanelSelect", 9, 37, 65, 22);
@@ -297,9 +307,12 @@ void TFormMain::CreateControls() {
     MenuItem3 = InnerPopupMenu->AddItem("MenuItem3");
     MenuItem4 = InnerPopupMenu->AddItem("MenuItem4");
     MenuItem5 = InnerPopupMenu->AddItem("MenuItem5");
+    for (auto [main, inner, handler] : {std::tuple{SelectAll, MenuItem3, &TFormMain::SelectAllClick},
+                                        std::tuple{InvertSelect, MenuItem4, &TFormMain::InvertSelectClick},
+                                        std::tuple{ClearSelect, MenuItem5, &TFormMain::ClearSelectClick}})
+        for (QAction* item : {main, inner}) connect(item, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
     ImagesBox->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(ImagesBox, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { InnerPopupMenu->popup(ImagesBox->viewport()->mapToGlobal(at)); });
+    connect(ImagesBox, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) { ImagesBoxContextMenu(at); });
 
     // The surfaces that drag the window: the window itself, the frame
     // pictures, the product name, the status line and the settings column.
@@ -310,6 +323,19 @@ void TFormMain::CreateControls() {
 
     // Laid out for 96 pixels per inch.
     skin::ScaleForm(this, skin::ScreenDpi(this));
+}
+
+void TFormMain::StyleSourceButton(TXP_ButtonSmall* button, bool active) {
+    // The active source stands a pixel higher, in bold black; the other in
+    // the dark shadow colour of the classic desktop scheme.
+    const double k = skin::PixelScale(button);
+    button->setGeometry(button->x(), static_cast<int>(std::lround((active ? 19 : 20) * k)), button->width(),
+                        static_cast<int>(std::lround((active ? 20 : 19) * k)));
+    QFont font = button->font();
+    font.setBold(active);
+    button->setFont(font);
+    button->CaptionColor = active ? QColor(Qt::black) : QColor(105, 105, 105);
+    button->update();
 }
 
 void TFormMain::APPMoesemove(Qt::MouseButtons buttons) {

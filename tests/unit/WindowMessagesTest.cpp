@@ -348,3 +348,26 @@ TEST(MessageLoop, ABlockingSendLeavesIncomingMessagesToTheLoop) {
     wm::DispatchMessageA(msg);
     EXPECT_EQ(order, std::vector<std::string>{"incoming"});
 }
+
+TEST(MessageLoop, DispatchOneHandsOnOneWaitingMessageAtATime) {
+    std::vector<std::string> seen;
+    auto w = wm::Window::Create("One", "x", [&](const wm::Message& m) -> wm::LRESULT {
+        if (m.message == wm::WM_COPYDATA) seen.emplace_back(wm::CopyDataText(*m.copyData));
+        return 0;
+    });
+    ASSERT_TRUE(w);
+    EXPECT_FALSE(w->DispatchOne());  // nothing waiting
+    std::vector<std::thread> senders;
+    for (const char* text : {"a", "b", "c"}) {
+        senders.emplace_back([h = w->Handle(), text] { wm::SendCopyDataText(h, 0, text); });
+        // One after another, so that they queue in this order.
+        std::this_thread::sleep_for(50ms);
+    }
+    for (std::size_t want = 1; want <= 3; ++want) {
+        for (int i = 0; i < 200 && !w->DispatchOne(); ++i) std::this_thread::sleep_for(5ms);
+        EXPECT_EQ(seen.size(), want);
+    }
+    for (auto& t : senders) t.join();
+    EXPECT_EQ(seen, (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_FALSE(w->DispatchOne());
+}
