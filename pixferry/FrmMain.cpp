@@ -40,6 +40,7 @@ TFormMain::TFormMain() {
     }
     setWindowTitle(QString::fromUtf8(px::MainWindowTitle.data(), px::MainWindowTitle.size()));
     CreateControls();
+    BindCopyRun();
     // The wheel scrolls the grid wherever the pointer is on the window.
     qApp->installEventFilter(this);
     SiteAddress = SiteAddressFor("en");
@@ -71,6 +72,7 @@ void TFormMain::FormCreate() {
     ApplyInterfaceTexts();
     AnchorX = AnchorY = EndX = EndY = AnchorScrollPos = 0;
     AnchorSet = false;
+    StopRequested = false;
     LibraryMode = true;
     PhotoReader->SetLocalFolder(ProgramFolder);
 
@@ -167,8 +169,10 @@ void TFormMain::WMCopyData(std::string_view text) {
         // Emptying the grid counts down in the status line; the loss is the last word.
         ShowLibraryAlbum();
         ShowStatus(GetInterfaceText(itext::ConnectionLost));
+        if (CopyInProgress) EndCopy();
+    } else if (text == px::ReplyCommandDone) {
+        CopyPhotoDone();
     }
-    // "2" ends one command of a copy run.
 }
 
 void TFormMain::ShutDownConnectors() {

@@ -3,7 +3,9 @@
 // texts, log, links), FrmMainLayout.cpp (controls and chrome).
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +26,7 @@
 #include "controls/TXP_RadioBox.h"
 #include "controls/TsPanel.h"
 #include "WindowMessages.h"
+#include "PhotoCopy.h"
 #include "ThumbGrid.h"
 #include "iPadcomponent.h"
 
@@ -96,6 +99,28 @@ public:
     void FormMouseWheel(int delta);
     // The context menu of the grid, or of the cell under a point of the grid's visible area.
     void ImagesBoxContextMenu(const QPoint& at);
+
+    // --- copy run (FrmMainCopy.cpp)
+    bool StopRequested = false;
+    std::int32_t CopyIndex = 0;
+    std::int32_t VertPadding = 0;
+    std::int32_t HorzPadding = 0;
+    // The two places where a person answers; tests put their own answers in.
+    std::function<void(const std::string& text)> ShowMessage;
+    std::function<std::optional<std::string>(const std::string& initialFolder)> BrowseForFolder;
+    // How long a stopped run waits for the reply of the photo in flight.
+    static constexpr int StopWaitMs = 10000;
+
+    void CopyOutPhotoClick();
+    void StopCopyPhotoClick();
+    void ButtonCopyClick();
+    void ButtonOpenClick();
+    void RadioResolutionClick();
+    void RadioFileFormatClick();
+    void CopyNextPhoto();
+    void GenerateOnePhoto();
+    void CopyPhotoDone();
+    void EndCopy();
 
     // --- controls, named as in the window layout
     // frame pictures
@@ -197,6 +222,16 @@ private:
     // Counts grid rebuilds, so a build that a handed-on message overtook stops.
     unsigned GridBuild = 0;
     bool GridFromLibrary = true;  // the source the cells were made from
+
+    void BindCopyRun();
+    void ShowReport();
+    void AbandonRun();
+    // The selection as the run started: the run reads it by position.
+    std::vector<std::string> CopyList;
+    photocopy::FetchedPhoto InFlight;
+    QTimer* StopWait = nullptr;
+    // A connector that still owes the reply to a command of an abandoned run.
+    wm::HWND AbandonedTo;
     void StartConnector();
     wm::LRESULT WindowProcedure(const wm::Message& message);
 

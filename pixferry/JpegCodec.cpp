@@ -61,7 +61,73 @@ bool Decode(const unsigned char* data, unsigned long size, int maxWidth, int max
     return true;
 }
 
+// Collects the encoder's output in a string through a small buffer.
+struct StringDestination {
+    jpeg_destination_mgr pub;
+    std::string* out;
+    JOCTET buffer[16384];
+};
+
+void InitDestination(j_compress_ptr cinfo) {
+    auto* d = reinterpret_cast<StringDestination*>(cinfo->dest);
+    d->pub.next_output_byte = d->buffer;
+    d->pub.free_in_buffer = sizeof d->buffer;
+}
+
+boolean EmptyDestination(j_compress_ptr cinfo) {
+    auto* d = reinterpret_cast<StringDestination*>(cinfo->dest);
+    d->out->append(reinterpret_cast<const char*>(d->buffer), sizeof d->buffer);
+    InitDestination(cinfo);
+    return TRUE;
+}
+
+void TermDestination(j_compress_ptr cinfo) {
+    auto* d = reinterpret_cast<StringDestination*>(cinfo->dest);
+    d->out->append(reinterpret_cast<const char*>(d->buffer), sizeof d->buffer - d->pub.free_in_buffer);
+}
+
+bool Encode(const TBitmap24& bitmap, std::string* out) {
+    jpeg_compress_struct cinfo;
+    ErrorJump err;
+    StringDestination dest;
+    dest.pub.init_destination = InitDestination;
+    dest.pub.empty_output_buffer = EmptyDestination;
+    dest.pub.term_destination = TermDestination;
+    dest.out = out;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = JumpBack;
+    err.pub.output_message = Quiet;
+    if (setjmp(err.back)) {
+        jpeg_destroy_compress(&cinfo);
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+    cinfo.dest = &dest.pub;
+    cinfo.image_width = static_cast<JDIMENSION>(bitmap.Width);
+    cinfo.image_height = static_cast<JDIMENSION>(bitmap.Height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    cinfo.dct_method = JDCT_FLOAT;
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(bitmap.ScanLine(static_cast<int>(cinfo.next_scanline)));
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    return true;
+}
+
 }  // namespace
+
+std::optional<std::string> EncodeJpeg(const TBitmap24& bitmap) {
+    if (bitmap.Empty()) return std::nullopt;
+    std::string out;
+    if (!Encode(bitmap, &out)) return std::nullopt;
+    return out;
+}
 
 bool DecodeJpegCorner(std::string_view bytes, int maxWidth, int maxHeight, TBitmap24& bitmap) {
     bitmap.Clear();
