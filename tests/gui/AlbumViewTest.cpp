@@ -1,7 +1,6 @@
 // The album view in the window: sources, albums, the grid and its selections.
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <sstream>
 
 #include <QContextMenuEvent>
@@ -15,6 +14,7 @@
 
 #include "CommandText.h"
 #include "FrmMain.h"
+#include "SampleDevice.h"
 #include "SampleLibrary.h"
 #include "TestSupport.h"
 
@@ -471,58 +471,31 @@ TEST(AlbumView, ABuildOvertakenByAHandedOnMessageStops) {
 TEST(AlbumView, SampleIpadThroughTheRealConnector) {
     const std::string devices = pxtest::MakeTempFolder("devices");
     ::setenv("PIXFERRY_SIMULATED_DEVICES", devices.c_str(), 1);
-    const std::string manifestFile = pxtest::TempRoot() + "/manifest.txt";
     {
         auto form = std::make_unique<TFormMain>();
         form->show();
-        QProcess builder;
-        builder.start(QString::fromStdString(pxtest::BinDir() + "sampleipad"),
-                      {"--out", QString::fromStdString(devices + "/ipad"), "--attach", "--manifest",
-                       QString::fromStdString(manifestFile)});
-        ASSERT_TRUE(builder.waitForFinished(60000));
-        ASSERT_EQ(builder.exitCode(), 0);
+        const std::string text = pxtest::PlugSampleIpad(devices, "ipad");
+        ASSERT_FALSE(text.empty());
+        const pxtest::SampleManifest manifest(text);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !form->GridCells.empty(); }, 30000));
 
-        // The manifest tells the first album's members and where their 55x55 pictures are stored.
-        std::istringstream manifest(pxtest::ReadFile(manifestFile));
-        std::string line, firstAlbum;
-        Keys members;
-        std::map<std::string, std::pair<long, std::string>> stored;  // id -> offset, device path
-        while (std::getline(manifest, line)) {
-            std::istringstream f(line);
-            std::string kind;
-            f >> kind;
-            if (kind == "album" && firstAlbum.empty()) {
-                std::string index;
-                f >> index;
-                std::getline(f >> std::ws, firstAlbum);
-            } else if (kind == "member") {
-                std::string album, id;
-                f >> album >> id;
-                if (album == "0") members.push_back(id);
-            } else if (kind == "source") {
-                std::string id, code, size, vpad, hpad, path;
-                long offset;
-                f >> id >> code >> offset >> size >> vpad >> hpad;
-                std::getline(f >> std::ws, path);
-                if (code == "1") stored[id] = {offset, path};
-            }
-        }
+        const Keys& members = manifest.Members.at("0");
         ASSERT_FALSE(members.empty());
-        EXPECT_EQ(Text(form->Notifier->text()), std::to_string(members.size()) + " photos in album " + firstAlbum);
+        EXPECT_EQ(Text(form->Notifier->text()),
+                  std::to_string(members.size()) + " photos in album " + manifest.Albums.at(0));
         ASSERT_EQ(form->GridCells.size(), members.size());
         for (std::size_t i = 0; i < members.size(); ++i) {
             SCOPED_TRACE(members[i]);
             EXPECT_EQ(Text(form->GridCells[i]->objectName()), "Image" + members[i]);
-            const auto [offset, path] = stored.at(members[i]);
-            const std::string store = pxtest::ReadFile(devices + "/ipad/files" + path);
+            const pxtest::StoredPicture& stored = manifest.Sources.at(members[i]).at(TiPad::Code55);
+            const std::string store = pxtest::ReadFile(devices + "/ipad/files" + stored.DevicePath);
             const QImage shown = form->GridCells[i]->Picture().toImage();
             ASSERT_EQ(shown.size(), QSize(55, 55));
             // Rows of 112 bytes, 55 words shown of each.
             int wrong = 0;
             for (int y = 0; y < 55; ++y)
                 for (int x = 0; x < 55; ++x) {
-                    const std::size_t at = static_cast<std::size_t>(offset) + y * 112 + x * 2;
+                    const std::size_t at = static_cast<std::size_t>(stored.Offset) + y * 112 + x * 2;
                     const auto word = static_cast<std::uint16_t>(static_cast<std::uint8_t>(store[at]) |
                                                                  static_cast<std::uint8_t>(store[at + 1]) << 8);
                     std::uint8_t bgr[3];
