@@ -1,0 +1,129 @@
+// Copy runs through the window and the real connector on simulated iPads:
+// 1,000 photos at "120*160" as JPEG, and 200 full-size photos of about 2 MB
+// beside `cp` of the same bytes, in one run. Offscreen; leaves nothing behind.
+//   copybench [thumbnail photos] [full-size photos]
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include <QApplication>
+#include <QTimer>
+#include <unistd.h>
+
+#include "FrmMain.h"
+#include "FrmReport.h"
+#include "SampleLibrary.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+bool WaitFor(const std::function<bool()>& done, int seconds) {
+    const auto end = Clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (Clock::now() > end) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+std::string Plug(const std::string& devices, const std::string& name, sampleipad::Library library) {
+    sampleipad::DeviceFolder device;
+    device.Info = {{"Model", "iPad1,1"}};
+    device.Pairing = "paired";
+    device.Files.emplace_back("/Photos/Photo Database", sampleipad::PhotoDatabase(library.Images, library.Albums));
+    device.Files.emplace_back(sampleipad::DevicePath(sampleipad::ThumbStoreName), std::move(library.ThumbStore));
+    for (auto& file : library.Files) device.Files.push_back(std::move(file));
+    return sampleipad::WriteDeviceFolder(devices + "/" + name, device, true);
+}
+
+// Copies everything selected and gives the seconds the run took.
+double Run(TFormMain& form, const std::string& out) {
+    fs::create_directories(out);
+    form.BackupPath = out;
+    form.SelectAllClick();
+    const auto start = Clock::now();
+    form.CopyOutPhotoClick();
+    WaitFor([&] { return !form.CopyInProgress; }, 600);
+    return Seconds(Clock::now() - start);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int thumbs = argc > 1 ? std::atoi(argv[1]) : 1000;
+    const int fulls = argc > 2 ? std::atoi(argv[2]) : 200;
+    char pattern[] = "/tmp/copybench.XXXXXX";
+    const char* made = ::mkdtemp(pattern);
+    if (!made) return 1;
+    const std::string root = made;
+    ::setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", (root + "/run").c_str(), 1);
+    ::setenv("PIXFERRY_SIMULATED_DEVICES", (root + "/devices").c_str(), 1);
+    fs::create_directories(root + "/run");
+    fs::permissions(root + "/run", fs::perms::owner_all);
+    fs::create_directories(root + "/devices");
+    if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+
+    TFormMain form;
+    TFormReport report(form);
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (report.isVisible()) report.close();
+    });
+    closer.start(5);
+    form.show();
+
+    // 1. Thumbnails at 120*160, as JPEG.
+    form.BackupResolution = 2;
+    form.BackupFormat = 2;
+    Plug(root + "/devices", "thumbs", sampleipad::SyntheticLibrary(thumbs, 1));
+    if (!WaitFor([&] { return static_cast<int>(form.GridCells.size()) == thumbs; }, 300)) return 1;
+    const double thumbSeconds = Run(form, root + "/out-thumbs");
+    const auto written = std::distance(fs::directory_iterator(root + "/out-thumbs"), fs::directory_iterator());
+    std::printf("thumbnails: %ld of %d photos at 120*160 JPEG in %.2f s: %.0f photos/s\n", static_cast<long>(written),
+                thumbs, thumbSeconds, thumbs / thumbSeconds);
+    fs::rename(root + "/devices/thumbs", root + "/devices/.thumbs-gone");
+    WaitFor([&] { return !form.DeviceReady; }, 30);
+
+    // 2. Full-size files of about 2 MB, each its own bytes.
+    sampleipad::Library library;
+    std::mt19937 random(7);
+    std::string bytes(2u << 20, '\0');
+    for (int k = 0; k < fulls; ++k) {
+        for (char& c : bytes) c = static_cast<char>(random());
+        char name[64];
+        std::snprintf(name, sizeof name, ":Full Resolution:Bench:F%03d.JPG", k);
+        sampleipad::AddImage(library, 1000 + k, sampleipad::PatternPicture(64, 48, static_cast<std::uint32_t>(k)), name,
+                             bytes);
+    }
+    library.Albums.push_back({"Photo Library", {}});
+    for (const auto& image : library.Images) library.Albums[0].Members.push_back(image.Id);
+    Plug(root + "/devices", "full", std::move(library));
+    if (!WaitFor([&] { return static_cast<int>(form.GridCells.size()) == fulls; }, 300)) return 1;
+    form.BackupResolution = 1;
+    const double fullSeconds = Run(form, root + "/out-full");
+    std::uintmax_t total = 0;
+    for (const auto& e : fs::directory_iterator(root + "/out-full")) total += e.file_size();
+
+    const std::string cpTarget = root + "/out-cp";
+    fs::create_directories(cpTarget);
+    const auto cpStart = Clock::now();
+    const std::string command = "cp \"" + root + "/devices/full/files/Photos/Full Resolution/Bench/\"*.JPG \"" + cpTarget + "\"";
+    const int cpStatus = std::system(command.c_str());
+    const double cpSeconds = Seconds(Clock::now() - cpStart);
+    const double mb = static_cast<double>(total) / (1 << 20);
+    std::printf("full size: %d photos, %.0f MiB in %.2f s: %.0f MiB/s; cp: %.2f s: %.0f MiB/s (%s); ratio %.2f\n", fulls,
+                mb, fullSeconds, mb / fullSeconds, cpSeconds, mb / cpSeconds, cpStatus == 0 ? "ok" : "failed",
+                (mb / fullSeconds) / (mb / cpSeconds));
+    form.close();
+    fs::remove_all(root);
+    return 0;
+}
