@@ -79,6 +79,7 @@ void TFormMain::FormCreate() {
     QPainterPath rounded;
     rounded.addRoundedRect(QRectF(0, 0, width(), height()), 12.5, 12.5);
     setMask(QRegion(rounded.toFillPolygon().toPolygon()));
+    CreateUpdatePanelButtons();
 
     ConnectorFolder = ChooseConnectorFolder(std::string(MachineRegistryPath));
     CameraFolder = ProgramFolder + ConnectorFolder + "camera/";
@@ -117,6 +118,7 @@ void TFormMain::FormShow() {
         if (BackupFormat == 1) RadioBMP->setChecked(true);
         if (BackupFormat == 2) RadioJpeg->setChecked(true);
         Image19->move(ButtonCopy->x() - Image19->width(), Image19->y());
+        CheckForUpdate(true);
     } catch (const std::exception& e) {
         TLogClass::WriteLog(ProgramFolder, std::string("FormShow:") + e.what());
     }

@@ -69,6 +69,23 @@ public:
     void OpenHowToPage();
     void Label3Click();
 
+    // --- update check (FrmMainUpdate.cpp)
+    void CreateUpdatePanelButtons();  // FormCreate
+    void CheckForUpdate(bool silent);
+    void CheckUpdate1Click();
+    void WMUpdateAnswer(std::string_view answer);
+    void ButtonInfoOKClick();
+    void ButtonInfoCancelClick();
+    void PanelInfoMouseMove(Qt::MouseButtons buttons, QPoint globalPos);
+    class TButton2* ButtonInfoOK = nullptr;
+    class TButton2* ButtonInfoCancel = nullptr;
+    std::shared_ptr<class TUpdateThread> UpdateWorker;  // stopped and waited for when the window goes
+    bool PanelInfoTitleActsAsOK = false;                // set when an answer shows the panel
+    bool PanelInfoDragging = false;
+    bool PanelInfoMoved = false;  // during this press, so that the press is no click
+    QPoint PanelInfoGrab;         // global mouse position when the drag took hold
+    QPoint PanelInfoGrabPos;      // the panel's position then
+
     // --- album view and thumbnail grid (FrmMainAlbum.cpp)
     bool CopyInProgress = false;
     int AnchorX = 0;

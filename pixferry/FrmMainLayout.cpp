@@ -269,7 +269,10 @@ void TFormMain::CreateControls() {
     Label3->installEventFilter(new ClickFilter(Label3, [this] { Label3Click(); }));
 
     // The update panel, hidden until an update answer shows it.
-    PanelInfo = Place<QWidget>(this, "PanelInfo", 152, 144, 393, 137);
+    // A raised one-pixel edge, inside which the button bar sits.
+    auto* panelInfo = Place<QFrame>(this, "PanelInfo", 152, 144, 393, 137);
+    panelInfo->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    PanelInfo = panelInfo;
     SetBackground(PanelInfo, QColor(187, 194, 205));
     PanelInfoTitle = Place<QLabel>(PanelInfo, "PanelInfoTitle", 24, 19, 345, 62);
     PanelInfoTitle->setAlignment(Qt::AlignCenter);

@@ -23,18 +23,23 @@ void ScaleFont(QWidget* w, int num, int den) {
 
 void ScaleForm(QWidget* form, int screenDpi, int designDpi) {
     if (screenDpi <= 0 || designDpi <= 0 || screenDpi == designDpi) return;
-    for (QWidget* child : form->findChildren<QWidget*>()) {
-        if (child->isWindow()) continue;  // popups size themselves
-        const QRect g = child->geometry();
-        child->setGeometry(Scale(g.x(), screenDpi, designDpi), Scale(g.y(), screenDpi, designDpi),
-                           Scale(g.width(), screenDpi, designDpi), Scale(g.height(), screenDpi, designDpi));
-        ScaleFont(child, screenDpi, designDpi);
-        SetPixelScale(child, PixelScale(child) * screenDpi / designDpi);
-    }
+    for (QWidget* child : form->findChildren<QWidget*>())
+        if (!child->isWindow()) {  // popups size themselves
+            ScaleControl(child, screenDpi, designDpi);
+            ScaleFont(child, screenDpi, designDpi);
+        }
     ScaleFont(form, screenDpi, designDpi);
     const QSize s(Scale(form->width(), screenDpi, designDpi), Scale(form->height(), screenDpi, designDpi));
     if (form->minimumSize() == form->maximumSize()) form->setFixedSize(s);
     else form->resize(s);
+}
+
+void ScaleControl(QWidget* control, int screenDpi, int designDpi) {
+    if (screenDpi <= 0 || designDpi <= 0 || screenDpi == designDpi) return;
+    const QRect g = control->geometry();
+    control->setGeometry(Scale(g.x(), screenDpi, designDpi), Scale(g.y(), screenDpi, designDpi),
+                         Scale(g.width(), screenDpi, designDpi), Scale(g.height(), screenDpi, designDpi));
+    SetPixelScale(control, PixelScale(control) * screenDpi / designDpi);
 }
 
 int ScreenDpi(const QWidget* widget) {

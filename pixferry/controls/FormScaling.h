@@ -13,6 +13,10 @@ inline constexpr int DesignDpi = 96;
 // happens when the two are equal.
 void ScaleForm(QWidget* form, int screenDpi, int designDpi = DesignDpi);
 
+// The position, size and pixel scale of one control made after its form was
+// scaled; its font, taken from the scaled form, is left as it is.
+void ScaleControl(QWidget* control, int screenDpi, int designDpi = DesignDpi);
+
 // The logical density of the screen the widget is on (96 when there is none).
 int ScreenDpi(const QWidget* widget);
 

@@ -1,14 +1,20 @@
 // One application for the whole window test program, ended before the process ends.
+#include <cstdlib>
 #include <memory>
 
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "GuiSupport.h"
+
 namespace {
 
 class AppEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { app_ = std::make_unique<QApplication>(argc_, argv_); }
+    void SetUp() override {
+        ::setenv("PIXFERRY_SITE_ADDRESS", kRefusedSite, 1);
+        app_ = std::make_unique<QApplication>(argc_, argv_);
+    }
     void TearDown() override { app_.reset(); }
 
 private:

@@ -10,7 +10,9 @@
 #include "CommandText.h"
 #include "FrmMain.h"
 #include "FrmReport.h"
+#include "GuiSupport.h"
 #include "TestSupport.h"
+#include "controls/TButton2.h"
 
 namespace {
 
@@ -20,13 +22,6 @@ namespace {
     ::setenv("QT_FONT_DPI", "144", 1);
     return true;
 }();
-
-struct ConnectorSweep {
-    ~ConnectorSweep() {
-        while (wm::HWND c = wm::FindWindowA(px::ConnectorClass, px::ConnectorTitle))
-            wm::SendMessageA(c, wm::WM_DESTROY, 1, 1);
-    }
-};
 
 TEST(ScaledWindows, LaidOutForTheScreenDensity) {
     ConnectorSweep sweep;
@@ -41,6 +36,7 @@ TEST(ScaledWindows, LaidOutForTheScreenDensity) {
         {form.GroupAlbum, {11, 3, 290, 242}},  // inside Panel2, scaled with it
         {form.Panel2, {738, 84, 312, 534}},
         {report.OpenDir, {72, 176, 144, 44}},
+        {form.ButtonInfoOK, {147, 159, 113, 36}},  // made after the window was scaled
     };
     for (auto [w, at] : placed) {
         SCOPED_TRACE(w->objectName().toStdString());

@@ -16,25 +16,12 @@
 #include "CommandText.h"
 #include "FrmMain.h"
 #include "FrmReport.h"
+#include "GuiSupport.h"
 #include "LogClass.h"
 #include "Settings.h"
 #include "TestSupport.h"
+#include "controls/TButton2.h"
 #include "controls/WindowDrag.h"
-
-// Takes the addresses the windows hand to the desktop, so that no browser starts.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    UrlCatcher() {
-        for (const char* scheme : {"http", "https", "file"}) QDesktopServices::setUrlHandler(scheme, this, "Open");
-    }
-    ~UrlCatcher() override {
-        for (const char* scheme : {"http", "https", "file"}) QDesktopServices::unsetUrlHandler(scheme);
-    }
-    std::vector<std::string> urls;
-public slots:
-    void Open(const QUrl& url) { urls.push_back(url.toString().toStdString()); }
-};
 
 namespace {
 
@@ -123,13 +110,15 @@ const Placed kMainControls[] = {
     {"GroupBoxFF", "Panel2", {7, 298, 193, 52}, "backup format"},
     {"RadioJpeg", "GroupBoxFF", {44, 21, 41, 17}, "Jpeg"},
     {"RadioBMP", "GroupBoxFF", {112, 21, 43, 17}, "BMP"},
-    {"Label3", "FormMain", {16, 442, -1, -1}, "http://www.velmora-pixferry.example/"},
+    {"Label3", "FormMain", {16, 442, -1, -1}, kRefusedSite},
     {"Image19", "FormMain", {583, 421, 13, 29}, ""},
     {"ButtonCopy", "FormMain", {596, 421, 76, 29}, "Copy"},
     {"Image18", "FormMain", {672, 421, 13, 29}, ""},
     {"PanelInfo", "FormMain", {152, 144, 393, 137}, ""},
     {"PanelInfoTitle", "PanelInfo", {24, 19, 345, 62}, ""},
     {"sPanel2", "PanelInfo", {1, 100, 391, 36}, ""},
+    {"ButtonInfoOK", "PanelInfo", {98, 106, 75, 24}, "Ok"},
+    {"ButtonInfoCancel", "PanelInfo", {190, 106, 118, 24}, "Remind Me Later"},
 };
 
 void ExpectPlaced(QWidget* root, const Placed& c) {
@@ -230,6 +219,7 @@ TEST(WindowLayout, LanguageFileCaptionsReachTheSkinnedControls) {
             {form.Buttonlibrary, "T15"}, {form.Buttoncamera, "T16"}, {form.GroupCopyPath, "T18"},
             {form.ButtonOpen, "T9"}, {form.GroupBoxRes, "T17"}, {form.GroupBoxFF, "T19"},
             {report.Label1, "T36"}, {report.OpenDir, "Open Directory"}, {report.CloseButton, "T14"},
+            {form.ButtonInfoOK, "T13"}, {form.ButtonInfoCancel, "T20"},
         };
         for (auto [w, text] : captions) {
             SCOPED_TRACE(w->objectName().toStdString());
@@ -357,7 +347,7 @@ TEST(WindowLayout, TitleButtonsMinimiseHelpAndClose) {
     report.show();
     QTest::mouseClick(form.XP_ButtonSmall2, Qt::LeftButton);
     EXPECT_EQ(urls.urls, (std::vector<std::string>{
-                             "http://www.velmora-pixferry.example/how-to-transfer-photo-from-ipad-to-computer.html"}));
+                             std::string(kRefusedSite) + "how-to-transfer-photo-from-ipad-to-computer.html"}));
 
     QTest::mouseClick(form.XP_ButtonSmall1, Qt::LeftButton);
     EXPECT_TRUE(form.isMinimized());
@@ -465,7 +455,7 @@ TEST(ReportDialog, ButtonsOpenTheFolderCloseAndMinimise) {
     report.show();
     QTest::mouseClick(report.DaxButtonSmall3, Qt::LeftButton);
     EXPECT_EQ(urls.urls, (std::vector<std::string>{
-                             "http://www.velmora-pixferry.example/how-to-transfer-photo-from-ipad-to-computer.html"}));
+                             std::string(kRefusedSite) + "how-to-transfer-photo-from-ipad-to-computer.html"}));
     QTest::mouseClick(report.DaxButtonSmall1, Qt::LeftButton);
     EXPECT_TRUE(form.isMinimized());
     EXPECT_TRUE(report.isMinimized());
@@ -580,5 +570,3 @@ TEST(WindowPictures, MainWindowAndDialogAreRendered) {
 }
 
 }  // namespace
-
-#include "WindowLayoutTest.moc"
