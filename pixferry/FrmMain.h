@@ -235,6 +235,7 @@ private:
     int GridScrollPos() const;
     // The pointer's place in the grid's content, from its place on the screen.
     QPoint GridPoint(const QPointF& global) const;
+    void SelectToEnd(const QPoint& end);
     bool eventFilter(QObject* watched, QEvent* event) override;
     // Counts grid rebuilds, so a build that a handed-on message overtook stops.
     unsigned GridBuild = 0;

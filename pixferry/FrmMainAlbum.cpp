@@ -222,15 +222,20 @@ QPoint TFormMain::GridPoint(const QPointF& global) const {
     return ImagesBox->viewport()->mapFromGlobal(global.toPoint());
 }
 
+void TFormMain::SelectToEnd(const QPoint& end) {
+    EndX = end.x();
+    EndY = end.y();
+    // A point, where the anchor was taken, toggles; anything else sweeps a rectangle.
+    if (EndX == AnchorX && EndY + GridScrollPos() == AnchorY + AnchorScrollPos)
+        ToggleAtPoint();
+    else
+        SelectByRectangle();
+}
+
 void TFormMain::ImagesBoxMouseDown(const QMouseEvent& event) {
     const QPoint at = GridPoint(event.globalPosition());
     if (event.modifiers() & Qt::ShiftModifier) {
-        EndX = at.x();
-        EndY = at.y();
-        if (EndX == AnchorX && EndY + GridScrollPos() == AnchorY + AnchorScrollPos)
-            ToggleAtPoint();
-        else
-            SelectByRectangle();
+        SelectToEnd(at);
     } else if (event.button() != Qt::RightButton) {
         AnchorX = at.x();
         AnchorY = at.y();
@@ -241,13 +246,7 @@ void TFormMain::ImagesBoxMouseDown(const QMouseEvent& event) {
 
 void TFormMain::ImagesBoxMouseUp(const QMouseEvent& event) {
     if (!AnchorSet) return;
-    const QPoint at = GridPoint(event.globalPosition());
-    EndX = at.x();
-    EndY = at.y();
-    if (EndX == AnchorX && EndY + GridScrollPos() == AnchorY + AnchorScrollPos)
-        ToggleAtPoint();
-    else
-        SelectByRectangle();
+    SelectToEnd(GridPoint(event.globalPosition()));
     AnchorSet = false;
 }
 
