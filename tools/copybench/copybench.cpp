@@ -25,11 +25,15 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
+// Runs the event loop as the program does, sleeping between events, so the
+// window does not take a core from the connector.
 bool WaitFor(const std::function<bool()>& done, int seconds) {
     const auto end = Clock::now() + std::chrono::seconds(seconds);
+    QTimer tick;
+    tick.start(10);
     while (!done()) {
         if (Clock::now() > end) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
