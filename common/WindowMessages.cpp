@@ -317,8 +317,7 @@ std::optional<LRESULT> SendFrame(const HWND& target, const Header& header, const
         return std::nullopt;
 
     for (;;) {
-        std::vector<std::shared_ptr<Window::Impl>> windows;
-        if (flags == SendFlags::Normal) windows = OwnedByThisThread();
+        const std::vector<std::shared_ptr<Window::Impl>> windows = OwnedByThisThread();
         std::vector<pollfd> fds{{conn.Get(), POLLIN, 0}};
         for (auto& w : windows) fds.push_back({w->listen.Get(), POLLIN, 0});
         if (::poll(fds.data(), fds.size(), -1) < 0) {
@@ -335,10 +334,17 @@ std::optional<LRESULT> SendFrame(const HWND& target, const Header& header, const
             return h.lParam;
         }
         // Messages sent to this thread's windows meanwhile are handled now,
-        // as the receiver of our message may be waiting on one of them.
+        // as the receiver of our message may be waiting on one of them. A
+        // blocking send leaves them to the thread's loop, all but a request
+        // to close, which must get through or the two would wait on each other.
         for (std::size_t i = 0; i < windows.size(); ++i)
             if (fds[i + 1].revents)
-                for (auto& m : AcceptPending(*windows[i])) DispatchMessageA(m);
+                for (auto& m : AcceptPending(*windows[i])) {
+                    if (flags == SendFlags::Normal || m.message == WM_DESTROY)
+                        DispatchMessageA(m);
+                    else
+                        State().queue.push_back(std::move(m));
+                }
     }
 }
 

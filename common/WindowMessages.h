@@ -136,7 +136,8 @@ bool IsWindow(const HWND& hwnd);
 enum class SendFlags {
     Normal,
     // Do not dispatch this thread's incoming messages while waiting; they
-    // stay queued until the thread's own loop takes them.
+    // stay queued until the thread's own loop takes them. WM_DESTROY alone
+    // is dispatched at once, so that a window can always be closed.
     Block,
 };
 

@@ -1,6 +1,7 @@
 // Start, the link to the connector, and close.
 #include "FrmMain.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <system_error>
@@ -144,7 +145,12 @@ wm::HWND TFormMain::ConnectorWindow() {
 }
 
 wm::LRESULT TFormMain::WindowProcedure(const wm::Message& message) {
-    if (message.message == wm::WM_COPYDATA && message.copyData) WMCopyData(wm::CopyDataText(*message.copyData));
+    if (message.message == wm::WM_COPYDATA && message.copyData) {
+        // The sender waits for this to return (through a copy's report dialog, too).
+        ++RepliesInHand;
+        WMCopyData(wm::CopyDataText(*message.copyData));
+        --RepliesInHand;
+    }
     return 0;
 }
 
@@ -181,12 +187,19 @@ void TFormMain::ShutDownConnectors() {
     // Every connector, whichever start it came from, until none is left. One
     // this program started may not have made its window yet: wait for it a
     // while, or it would outlive the program.
+    // Each window is asked once: one that waits for an answer of ours keeps
+    // its window until we have answered, which cannot happen while we close
+    // from inside that answer; it ends once we are gone.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ConnectorStartWaitMs);
+    std::vector<wm::HWND> asked;
     for (;;) {
-        while (wm::HWND connector = wm::FindWindowA(px::ConnectorClass, px::ConnectorTitle))
+        for (const wm::HWND& connector : wm::FindWindows(px::ConnectorClass, px::ConnectorTitle)) {
+            if (std::find(asked.begin(), asked.end(), connector) != asked.end()) continue;
             wm::SendMessageA(connector, wm::WM_DESTROY, 1, 1);
+            asked.push_back(connector);
+        }
         std::erase_if(StartedConnectors, [](long long pid) { return !px::ProcessRunning(pid); });
-        if (StartedConnectors.empty() || std::chrono::steady_clock::now() >= deadline) break;
+        if (StartedConnectors.empty() || RepliesInHand > 0 || std::chrono::steady_clock::now() >= deadline) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }

@@ -256,5 +256,6 @@ private:
     std::unique_ptr<wm::Window> Endpoint;
     std::vector<long long> StartedConnectors;  // process ids
     QSocketNotifier* EndpointNotifier = nullptr;
+    int RepliesInHand = 0;  // connector replies being handled now
     bool Closed = false;
 };

@@ -1,4 +1,5 @@
 // Copy runs through the window, the real connector and the sample iPad.
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -41,6 +42,7 @@ struct DeviceWindow {
     std::unique_ptr<pxtest::SampleManifest> manifest;
     std::vector<std::string> messages, pickerAsked, reports, statuses;
     std::deque<std::optional<std::string>> pickerAnswers;
+    std::function<void()> onReport;  // instead of closing the report dialog
     QTimer watcher;
 
     explicit DeviceWindow(const std::string& faults = {}) {
@@ -62,7 +64,10 @@ struct DeviceWindow {
             if (statuses.empty() || statuses.back() != s) statuses.push_back(s);
             if (report->isVisible()) {
                 reports.push_back(report->TargetFolder);
-                report->close();
+                if (onReport)
+                    onReport();
+                else
+                    report->close();
             }
         });
         watcher.start(2);
@@ -380,4 +385,27 @@ TEST(CopyRun, ASecondCopyReplacesAndANameWithoutIMGIsPassedOver) {
     const std::set<std::string> names = Names(out);
     EXPECT_EQ(names.size(), count - 1);
     for (const std::string& n : names) EXPECT_EQ(n.find("PIC"), std::string::npos);
+}
+
+TEST(CopyRun, ClosingTheWindowWhileTheReportIsShownEndsEverything) {
+    // The connector waits for the answer to its reply until the report is
+    // closed; a close of the whole program then must not wait on it for ever.
+    DeviceWindow w;
+    const auto connectors = wm::FindWindows(px::ConnectorClass, px::ConnectorTitle);
+    ASSERT_EQ(connectors.size(), 1u);
+    const int pid = connectors[0].OwnerPid();
+    std::chrono::steady_clock::duration closing{};
+    w.onReport = [&] {
+        w.onReport = nullptr;
+        const auto start = std::chrono::steady_clock::now();
+        w.form->close();
+        closing = std::chrono::steady_clock::now() - start;
+        w.report->close();
+    };
+    w.Select({0});
+    w.Copy();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.reports.empty(); }, 20000));
+    EXPECT_LT(closing, std::chrono::seconds(2));
+    // Once the answer is given, the connector has its close request and ends.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pxtest::ProcessEnded(pid); }, 10000));
 }

@@ -326,11 +326,13 @@ TEST(MessageLoop, PostedMessagesQuitAndPeek) {
     EXPECT_FALSE(wm::PostMessageA(wm::HWND("nobody.x.1.1"), wm::WM_USER, 0, 0));
 }
 
-TEST(MessageLoop, ABlockingSendLeavesIncomingMessagesToTheLoop) {
-    // The receiver answers our message only after it has sent one to us.
+TEST(MessageLoop, ABlockingSendLeavesIncomingMessagesToTheLoopButACloseGetsThrough) {
+    // The receiver answers our message only after it has sent us a text and
+    // a close request, and after the close request has been handled.
     std::vector<std::string> order;
     auto mine = wm::Window::Create("Block", "me", [&](const wm::Message& m) -> wm::LRESULT {
         if (m.message == wm::WM_COPYDATA) order.emplace_back(wm::CopyDataText(*m.copyData));
+        if (m.message == wm::WM_DESTROY) order.emplace_back("destroy");
         return 0;
     });
     ASSERT_TRUE(mine);
@@ -338,15 +340,17 @@ TEST(MessageLoop, ABlockingSendLeavesIncomingMessagesToTheLoop) {
     LoopWindow other("Block", "other", [me](const wm::Message& m) -> wm::LRESULT {
         if (m.message != wm::WM_COPYDATA) return 0;
         std::thread([me] { wm::SendCopyDataText(me, 0, "incoming"); }).detach();
-        std::this_thread::sleep_for(200ms);
-        return 3;
+        std::this_thread::sleep_for(100ms);
+        auto closed = std::async(std::launch::async, [me] { return wm::SendMessageA(me, wm::WM_DESTROY, 0, 0); });
+        // Without the close getting through, the two would wait on each other.
+        return closed.wait_for(5s) == std::future_status::ready ? 3 : 4;
     });
     EXPECT_EQ(wm::SendCopyDataText(other.Handle(), 0, "go", wm::SendFlags::Block), 3);
-    EXPECT_TRUE(order.empty());
+    EXPECT_EQ(order, std::vector<std::string>{"destroy"});
     wm::MSG msg;
     for (int i = 0; i < 100 && !wm::PeekMessageA(msg, wm::PM_REMOVE); ++i) std::this_thread::sleep_for(10ms);
     wm::DispatchMessageA(msg);
-    EXPECT_EQ(order, std::vector<std::string>{"incoming"});
+    EXPECT_EQ(order, (std::vector<std::string>{"destroy", "incoming"}));
 }
 
 TEST(MessageLoop, DispatchOneHandsOnOneWaitingMessageAtATime) {
