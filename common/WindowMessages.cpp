@@ -572,14 +572,20 @@ bool GetMessageA(MSG& msg) {
     }
 }
 
-bool PeekMessageA(MSG& msg, UINT removeFlag) {
+bool PeekMessageA(MSG& msg, UINT removeFlag) { return PeekMessageA(msg, removeFlag, 0, 0); }
+
+bool PeekMessageA(MSG& msg, UINT removeFlag, UINT filterMin, UINT filterMax) {
     auto& state = State();
-    if (state.queue.empty()) FillQueue(0);
-    if (state.queue.empty()) return false;
-    MSG& head = state.queue.front();
+    const bool any = filterMin == 0 && filterMax == 0;
+    if (state.queue.empty() || !any) FillQueue(0);
+    auto it = std::find_if(state.queue.begin(), state.queue.end(), [&](const MSG& m) {
+        return any || (m.message >= filterMin && m.message <= filterMax);
+    });
+    if (it == state.queue.end()) return false;
+    MSG& head = *it;
     if (removeFlag & PM_REMOVE) {
         msg = std::move(head);
-        state.queue.pop_front();
+        state.queue.erase(it);
     } else {
         msg = MSG();
         msg.hwnd = head.hwnd;

@@ -157,6 +157,9 @@ bool PostMessageA(const HWND& target, UINT message, WPARAM wParam, LPARAM lParam
 // The calling thread's message loop over the windows it owns.
 bool GetMessageA(MSG& msg);  // false once WM_QUIT is taken
 bool PeekMessageA(MSG& msg, UINT removeFlag);
+// Only messages from filterMin to filterMax (both 0: every message), the
+// first of them wherever it stands in the queue.
+bool PeekMessageA(MSG& msg, UINT removeFlag, UINT filterMin, UINT filterMax);
 LRESULT DispatchMessageA(MSG& msg);
 void PostQuitMessage(int exitCode);
 

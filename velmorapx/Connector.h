@@ -2,6 +2,8 @@
 // carries out the main program's commands.
 #pragma once
 
+#include <chrono>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,6 +23,8 @@ extern afc_connection* GhAFC;
 // Device notifications reach the window thread as this posted message:
 // wParam the device handle, lParam the notification code.
 inline constexpr wm::UINT WM_DEVICE_NOTIFICATION = wm::WM_USER + 1;
+// How long a failed command waits for the notice of a device that has gone.
+inline constexpr std::chrono::milliseconds DeviceGoneWait{1000};
 
 // The working folder for the connector's own program path: the text before
 // "velmorapx" in the file name, or the whole path when the file is named otherwise.
@@ -67,7 +71,8 @@ unsigned int get_file_size(afc_connection* hAFC, const std::string& path);
 // local file appears only complete.
 bool FileWriteToDisk(afc_connection* hAFC, const std::string& inputpath, const std::string& outputpath);
 // Byte-range copy: one read of imagesize bytes at offset.
-void FileWriteToDiskPhoto(afc_connection* hAFC, const std::string& inputpath, const std::string& outputpath,
+// True when the whole range arrived in the local file.
+bool FileWriteToDiskPhoto(afc_connection* hAFC, const std::string& inputpath, const std::string& outputpath,
                           std::uint32_t offset, std::uint32_t imagesize);
 // Copies the camera thumbnails under /DCIM/ into outputpath (ending in '/').
 void FileWritesInDCIM(afc_connection* hAFC, const std::string& outputpath);

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -185,27 +187,55 @@ bool FileWriteToDisk(afc_connection* hAFC, const std::string& inputpath, const s
     return true;
 }
 
-void FileWriteToDiskPhoto(afc_connection* hAFC, const std::string& inputpath, const std::string& outputpath,
+bool FileWriteToDiskPhoto(afc_connection* hAFC, const std::string& inputpath, const std::string& outputpath,
                           std::uint32_t offset, std::uint32_t imagesize) {
     afc_file_ref ref = 0;
-    if (AFCFileRefOpen(hAFC, inputpath.c_str(), AFC_FILE_READ, &ref) != 0) return;
+    if (AFCFileRefOpen(hAFC, inputpath.c_str(), AFC_FILE_READ, &ref) != 0) return false;
     LocalFile local(::open(outputpath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (!local) {
         AFCFileRefClose(hAFC, ref);
-        return;
+        return false;
     }
     AFCFileRefSeek(hAFC, ref, static_cast<std::int64_t>(std::uint64_t{offset}), 0);
+    bool whole = false;
     if (imagesize > 0) {
         // A size that cannot be had leaves the local file empty.
         std::unique_ptr<std::byte, FreeDeleter> buffer(static_cast<std::byte*>(std::malloc(imagesize)));
         if (buffer) {
             unsigned int len = imagesize;
-            if (AFCFileRefRead(hAFC, ref, buffer.get(), &len) == 0) local.Write(buffer.get(), std::min(len, imagesize));
+            if (AFCFileRefRead(hAFC, ref, buffer.get(), &len) == 0)
+                whole = local.Write(buffer.get(), std::min(len, imagesize)) && len >= imagesize;
         }
     }
     local.Close();
     AFCFileRefClose(hAFC, ref);
+    return whole;
 }
+
+namespace {
+
+// A command that failed may have failed because the device has gone: then
+// its detach notice is on its way to this thread, and it is handed on before
+// the command is answered, so the main program learns of the loss first and
+// never takes the failed copy for a made one.
+void ReportDeviceGoneFirst() {
+    afc_dictionary* info = nullptr;
+    if (GhAFC && AFCDeviceInfoOpen(GhAFC, &info) == 0) {
+        AFCKeyValueClose(info);
+        return;  // still there: the file was just not to be had
+    }
+    const auto deadline = std::chrono::steady_clock::now() + DeviceGoneWait;
+    do {
+        wm::MSG msg;
+        if (wm::PeekMessageA(msg, wm::PM_REMOVE, WM_DEVICE_NOTIFICATION, WM_DEVICE_NOTIFICATION)) {
+            wm::DispatchMessageA(msg);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    } while (std::chrono::steady_clock::now() < deadline);
+}
+
+}  // namespace
 
 void FileWritesInDCIM(afc_connection* hAFC, const std::string& outputpath) {
     ForEachEntry(hAFC, "/DCIM/", [&](const std::string& folder) {
@@ -233,12 +263,15 @@ void dealwith_mainform_msg(std::string_view msg) {
         // Carried out as nothing, but answered, so a copy run never waits for ever.
         std::fprintf(stderr, "velmorapx: malformed command, nothing copied\n");
         break;
-    case px::ConnectorCommand::Kind::CameraPhoto:
+    case px::ConnectorCommand::Kind::CameraPhoto: {
+        bool found = false;
         for (const char* extension : {".JPG", ".PNG", ".WTH", ".MOV"})
-            if (FileWriteToDisk(GhAFC, cmd.devicePath + extension, cmd.localPath + extension)) break;
+            if ((found = FileWriteToDisk(GhAFC, cmd.devicePath + extension, cmd.localPath + extension))) break;
+        if (!found) ReportDeviceGoneFirst();
         break;
+    }
     case px::ConnectorCommand::Kind::ByteRange:
-        FileWriteToDiskPhoto(GhAFC, cmd.devicePath, cmd.localPath, cmd.offset, cmd.size);
+        if (!FileWriteToDiskPhoto(GhAFC, cmd.devicePath, cmd.localPath, cmd.offset, cmd.size)) ReportDeviceGoneFirst();
         break;
     }
     SendReply(px::ReplyCommandDone);

@@ -113,7 +113,8 @@ TEST(ConnectorFaults, UnpluggedDuringACameraPhotoCopy) {
     const std::string out = MakeTempFolder("out");
     ASSERT_TRUE(c.Send("/DCIM/100APPLE/IMG_0009&^###$$" + out + "/100APPLEIMG_0009"));
     ASSERT_TRUE(main.WaitForReplies(4));
-    EXPECT_EQ(main.Replies(), (Replies{"4", "1", "2", "3"}));
+    // The loss is told before the command's end, so it is never taken for a copy made.
+    EXPECT_EQ(main.Replies(), (Replies{"4", "1", "3", "2"}));
     EXPECT_EQ(FolderNames(out), std::set<std::string>{});
     EXPECT_TRUE(c.Running());
 
@@ -121,7 +122,7 @@ TEST(ConnectorFaults, UnpluggedDuringACameraPhotoCopy) {
     root.Plug("next", next);
     ASSERT_TRUE(main.WaitForReplies(6));
     ASSERT_TRUE(c.Send("/DCIM/100APPLE/IMG_0001&^###$$" + out + "/100APPLEIMG_0001"));
-    EXPECT_EQ(main.Replies(), (Replies{"4", "1", "2", "3", "4", "1", "2"}));
+    EXPECT_EQ(main.Replies(), (Replies{"4", "1", "3", "2", "4", "1", "2"}));
     EXPECT_EQ(ReadFile(out + "/100APPLEIMG_0001.JPG"), next.files.at("/DCIM/100APPLE/IMG_0001.JPG"));
     EXPECT_EQ(FolderNames(out), std::set<std::string>{"100APPLEIMG_0001.JPG"});
     EXPECT_TRUE(ExitedCleanly(c.Stop()));

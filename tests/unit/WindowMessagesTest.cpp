@@ -317,6 +317,12 @@ TEST(MessageLoop, PostedMessagesQuitAndPeek) {
     wm::MSG again;
     ASSERT_TRUE(wm::PeekMessageA(again, wm::PM_NOREMOVE));
     EXPECT_EQ(again.message, wm::WM_USER + 1);  // still at the head
+    wm::MSG filtered;
+    EXPECT_FALSE(wm::PeekMessageA(filtered, wm::PM_REMOVE, wm::WM_USER + 5, wm::WM_USER + 9));
+    ASSERT_TRUE(wm::PeekMessageA(filtered, wm::PM_NOREMOVE, wm::WM_USER + 2, wm::WM_USER + 2));
+    EXPECT_EQ(filtered.message, wm::WM_USER + 2);  // found behind the head, which stays
+    ASSERT_TRUE(wm::PeekMessageA(again, wm::PM_NOREMOVE));
+    EXPECT_EQ(again.message, wm::WM_USER + 1);
 
     wm::MSG msg;
     while (wm::GetMessageA(msg)) wm::DispatchMessageA(msg);
