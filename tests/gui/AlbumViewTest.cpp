@@ -476,26 +476,27 @@ TEST(AlbumView, SampleIpadThroughTheRealConnector) {
         form->show();
         const std::string text = pxtest::PlugSampleIpad(devices, "ipad");
         ASSERT_FALSE(text.empty());
-        const pxtest::SampleManifest manifest(text);
+        const pxtest::SampleManifest manifest = pxtest::ParseSampleManifest(text);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !form->GridCells.empty(); }, 30000));
 
-        const Keys& members = manifest.Members.at("0");
+        const Keys members = manifest.Members(0);
         ASSERT_FALSE(members.empty());
         EXPECT_EQ(Text(form->Notifier->text()),
-                  std::to_string(members.size()) + " photos in album " + manifest.Albums.at(0));
+                  std::to_string(members.size()) + " photos in album " + manifest.albums.at(0));
         ASSERT_EQ(form->GridCells.size(), members.size());
         for (std::size_t i = 0; i < members.size(); ++i) {
             SCOPED_TRACE(members[i]);
             EXPECT_EQ(Text(form->GridCells[i]->objectName()), "Image" + members[i]);
-            const pxtest::StoredPicture& stored = manifest.Sources.at(members[i]).at(TiPad::Code55);
-            const std::string store = pxtest::ReadFile(devices + "/ipad/files" + stored.DevicePath);
+            const auto* stored = manifest.Find(members[i], TiPad::Code55);
+            ASSERT_TRUE(stored);
+            const std::string store = pxtest::ReadFile(devices + "/ipad/files" + stored->path);
             const QImage shown = form->GridCells[i]->Picture().toImage();
             ASSERT_EQ(shown.size(), QSize(55, 55));
             // Rows of 112 bytes, 55 words shown of each.
             int wrong = 0;
             for (int y = 0; y < 55; ++y)
                 for (int x = 0; x < 55; ++x) {
-                    const std::size_t at = static_cast<std::size_t>(stored.Offset) + y * 112 + x * 2;
+                    const std::size_t at = static_cast<std::size_t>(stored->offset) + y * 112 + x * 2;
                     const auto word = static_cast<std::uint16_t>(static_cast<std::uint8_t>(store[at]) |
                                                                  static_cast<std::uint8_t>(store[at + 1]) << 8);
                     std::uint8_t bgr[3];

@@ -74,7 +74,7 @@ struct DeviceWindow {
         form->show();
         const std::string text = pxtest::PlugSampleIpad(devices, "ipad", faults);
         EXPECT_FALSE(text.empty());
-        manifest = std::make_unique<pxtest::SampleManifest>(text);
+        manifest = std::make_unique<pxtest::SampleManifest>(pxtest::ParseSampleManifest(text));
         EXPECT_TRUE(QTest::qWaitFor([&] { return !form->GridCells.empty(); }, 30000));
     }
     ~DeviceWindow() {
@@ -83,7 +83,7 @@ struct DeviceWindow {
         ::unsetenv("PIXFERRY_SIMULATED_DEVICES");
     }
 
-    const Keys& Album() const { return manifest->Members.at("0"); }
+    Keys Album() const { return manifest->Members(0); }
     std::string DeviceFile(const std::string& path) const { return pxtest::ReadFile(devices + "/ipad/files" + path); }
     void Select(std::initializer_list<std::size_t> cells) {
         for (std::size_t i : cells) form->SelectCell(i);
@@ -116,11 +116,12 @@ struct DeviceWindow {
 
 // The picture a thumbnail output must hold: the stored block through the
 // pixel rule, paddings cut off. Blue, green, red per pixel, as a QImage's colours.
-QImage ExpectedPicture(const std::string& store, const pxtest::StoredPicture& p, int width, int height, int stride) {
-    QImage image(width - 2 * p.HorzPad, height - 2 * p.VertPad, QImage::Format_RGB888);
+QImage ExpectedPicture(const std::string& store, const pxtest::SampleManifest::Source& p, int width, int height,
+                       int stride) {
+    QImage image(width - 2 * p.horz, height - 2 * p.vert, QImage::Format_RGB888);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
-            const std::size_t at = static_cast<std::size_t>(p.Offset) + (y + p.VertPad) * stride + 2 * (x + p.HorzPad);
+            const std::size_t at = static_cast<std::size_t>(p.offset) + (y + p.vert) * stride + 2 * (x + p.horz);
             std::uint8_t bgr[3];
             TiPad::ConvertPixel(static_cast<std::uint16_t>(static_cast<std::uint8_t>(store[at]) |
                                                            static_cast<std::uint8_t>(store[at + 1]) << 8),
@@ -145,7 +146,7 @@ double MeanDifference(const QImage& a, const QImage& b) {
 
 TEST(CopyRun, EveryResolutionAndFormatAndTheSavedPhotos) {
     DeviceWindow w;
-    const Keys& album = w.Album();
+    const Keys album = w.Album();
     struct Case {
         TXP_RadioBox* TFormMain::*resolution;
         TXP_RadioBox* TFormMain::*format;
@@ -179,24 +180,23 @@ TEST(CopyRun, EveryResolutionAndFormatAndTheSavedPhotos) {
         std::set<std::string> want;
         for (const std::string& id : album) {
             SCOPED_TRACE(id);
-            const auto& sources = w.manifest->Sources.at(id);
             int code = c.code;
             if (code == 987) {
-                if (sources.count(987)) {
+                if (const auto* full = w.manifest->Find(id, 987)) {
                     // The device's own file, byte for byte, under its own extension.
-                    const auto& full = sources.at(987);
-                    const std::string ext = full.DevicePath.substr(full.DevicePath.rfind('.'));
+                    const std::string ext = full->path.substr(full->path.rfind('.'));
                     want.insert(id + ext);
-                    EXPECT_EQ(pxtest::ReadFile(out + id + ext), w.DeviceFile(full.DevicePath).substr(full.Offset, full.Size));
+                    EXPECT_EQ(pxtest::ReadFile(out + id + ext), w.DeviceFile(full->path).substr(full->offset, full->size));
                     continue;
                 }
                 code = 3;  // no full-size picture: the largest thumbnail
                 sawFallback = true;
             }
-            const auto& stored = sources.at(code);
+            const auto* stored = w.manifest->Find(id, code);
+            ASSERT_TRUE(stored);
             const Format f = formats.at(code);
-            const QImage expected = ExpectedPicture(w.DeviceFile(stored.DevicePath), stored, f.width, f.height, f.stride);
-            sawHorizontalPadding |= code == 3 && stored.HorzPad == 20;
+            const QImage expected = ExpectedPicture(w.DeviceFile(stored->path), *stored, f.width, f.height, f.stride);
+            sawHorizontalPadding |= code == 3 && stored->horz == 20;
             want.insert(id + c.ext);
             const std::string file = out + id + c.ext;
             QImage written;

@@ -1,58 +1,15 @@
-// The sample iPad as the window tests plug it in, and what its builder says it holds.
+// The sample iPad as the window tests plug it in.
 #pragma once
 
-#include <map>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include <QProcess>
 #include <QString>
 
+#include "SampleManifest.h"
 #include "TestSupport.h"
 
 namespace pxtest {
-
-struct StoredPicture {
-    long Offset = 0;
-    long Size = 0;
-    int VertPad = 0, HorzPad = 0;
-    std::string DevicePath;
-};
-
-// The builder's manifest: albums, members and where each stored picture lies.
-struct SampleManifest {
-    std::vector<std::string> Albums;
-    std::map<std::string, std::vector<std::string>> Members;           // album index -> ids
-    std::map<std::string, std::map<int, StoredPicture>> Sources;       // id -> code -> picture
-
-    explicit SampleManifest(const std::string& text) {
-        std::istringstream in(text);
-        std::string line;
-        while (std::getline(in, line)) {
-            std::istringstream f(line);
-            std::string kind;
-            f >> kind;
-            if (kind == "album") {
-                std::string index, name;
-                f >> index;
-                std::getline(f >> std::ws, name);
-                Albums.push_back(name);
-            } else if (kind == "member") {
-                std::string album, id;
-                f >> album >> id;
-                Members[album].push_back(id);
-            } else if (kind == "source") {
-                std::string id;
-                int code;
-                StoredPicture p;
-                f >> id >> code >> p.Offset >> p.Size >> p.VertPad >> p.HorzPad;
-                std::getline(f >> std::ws, p.DevicePath);
-                Sources[id][code] = p;
-            }
-        }
-    }
-};
 
 // Builds the sample iPad into devices/<name>, with a faults file when given,
 // so that it appears whole. Returns its manifest text, empty on failure.

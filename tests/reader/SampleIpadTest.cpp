@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "SampleManifest.h"
 #include "TestSupport.h"
 #include "iPadcomponent.h"
 
@@ -21,63 +22,7 @@ int RunBuilder(const std::string& args) {
     return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 }
 
-struct Expected {
-    std::vector<std::string> albums;
-    std::vector<std::vector<std::string>> members;
-    std::vector<std::string> images;
-    struct Source {
-        std::int32_t id, code;
-        bool present;
-        std::int32_t offset, size;
-        std::uint16_t vert, horz;
-        std::string path;
-    };
-    std::vector<Source> sources;
-    std::vector<std::string> camera;
-};
-
-Expected ParseManifest(const std::string& text) {
-    Expected e;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream f(line);
-        std::string kind;
-        f >> kind;
-        auto rest = [&] {
-            std::string r;
-            std::getline(f, r);
-            return r.empty() ? r : r.substr(1);
-        };
-        if (kind == "album") {
-            std::size_t index;
-            f >> index;
-            e.albums.push_back(rest());
-            e.members.push_back({std::to_string(index)});
-        } else if (kind == "member") {
-            std::size_t index;
-            std::string id;
-            f >> index >> id;
-            e.members.at(index).push_back(id);
-        } else if (kind == "image") {
-            std::string id;
-            f >> id;
-            e.images.push_back(id);
-        } else if (kind == "source" || kind == "nosource") {
-            Expected::Source s{};
-            s.present = kind == "source";
-            f >> s.id >> s.code;
-            if (s.present) {
-                f >> s.offset >> s.size >> s.vert >> s.horz;
-                s.path = rest();
-            }
-            e.sources.push_back(s);
-        } else if (kind == "camera") {
-            e.camera.push_back(rest());
-        }
-    }
-    return e;
-}
+using Expected = pxtest::SampleManifest;
 
 class SampleIpad : public ::testing::Test {
 protected:
@@ -92,7 +37,7 @@ protected:
         EXPECT_EQ(RunBuilder("--out '" + device + "' --attach --manifest '" + manifest + "' " + options), 0);
         fs::copy_file(device + "/files/Photos/Photo Database", local + "adbp.ant");
         fs::copy_file(device + "/files/Photos/Thumbs/F3004_1.ithmb", local + "adap.ant");
-        return ParseManifest(pxtest::ReadFile(manifest));
+        return pxtest::ParseSampleManifest(pxtest::ReadFile(manifest));
     }
     std::string Root;
     int Count = 0;
