@@ -36,6 +36,9 @@ class QMouseEvent;
 class QSocketNotifier;
 class QTimer;
 
+// Texts are UTF-8 throughout; the toolkit's strings are made from them here.
+inline QString Q(const std::string& s) { return QString::fromStdString(s); }
+
 class TFormMain : public QWidget, public Settings {
 public:
     TFormMain();

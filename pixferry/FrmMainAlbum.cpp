@@ -18,8 +18,6 @@
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-
 QPixmap ToPixmap(const TBitmap24& bitmap) {
     if (bitmap.Empty()) return {};
     const QImage view(bitmap.Pixels.data(), bitmap.Width, bitmap.Height, bitmap.Width * 3, QImage::Format_BGR888);

@@ -15,12 +15,6 @@
 #include "LogClass.h"
 #include "MessageThread.h"
 
-namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-}  // namespace
-
 void TFormMain::CopyOutPhotoClick() {
     if (!DeviceReady) {
         ShowMessage(GetInterfaceText(itext::ConnectionLostBox));

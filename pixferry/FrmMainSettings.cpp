@@ -11,9 +11,6 @@
 #include "InterfaceTexts.h"
 #include "LogClass.h"
 
-namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-}  // namespace
 
 void TFormMain::ReadRegistry() {
     // Known before the registry is touched, so an early error is logged in the program folder.

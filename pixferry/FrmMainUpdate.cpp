@@ -19,8 +19,6 @@
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-
 // The update panel's surfaces: a move with the left button held drags the
 // panel, and a release on its text that dragged nothing acts like OK.
 class PanelInfoMouse : public QObject {
