@@ -133,7 +133,7 @@ void TFormMain::ShowLibraryAlbum() {
     const std::vector<std::string> members = PhotoReader->AlbumMembers[row];
     const std::string album = AlbumsListBox->item(row)->text().toStdString();
     const std::string reading = GetInterfaceText(itext::ReadingPhotos) + " ";
-    const std::string total = "/" + std::to_string(members.size() - 1);
+    const std::string total = "/" + std::to_string(members.empty() ? 0 : members.size() - 1);
     const unsigned build = GridBuild;
     GridFromLibrary = true;
 
