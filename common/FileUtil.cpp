@@ -30,12 +30,22 @@ std::optional<std::string> ReadFileBounded(const std::string& path, std::size_t 
     return out;
 }
 
-std::string WriteFileAtomically(const std::string& path, std::string_view content) {
+namespace {
+
+// A new file of a name of its own beside `path` (its folders made); -1 on failure.
+int TemporaryBeside(const std::string& path, std::string& temp) {
     std::error_code ec;
     std::filesystem::path target(path);
     if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
-    std::string temp = path + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
+    temp = path + ".XXXXXX";
+    return ::mkstemp(temp.data());
+}
+
+}  // namespace
+
+std::string WriteFileAtomically(const std::string& path, std::string_view content) {
+    std::string temp;
+    int fd = TemporaryBeside(path, temp);
     if (fd < 0) return "Cannot create " + temp + ": " + std::strerror(errno);
     const char* p = content.data();
     std::size_t left = content.size();
@@ -54,6 +64,22 @@ std::string WriteFileAtomically(const std::string& path, std::string_view conten
     ::fchmod(fd, 0644);
     if (::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
         std::string err = "Cannot replace " + path + ": " + std::strerror(errno);
+        ::unlink(temp.c_str());
+        return err;
+    }
+    return {};
+}
+
+std::string CopyFileAtomically(const std::string& from, const std::string& path) {
+    std::string temp;
+    const int fd = TemporaryBeside(path, temp);
+    if (fd < 0) return "Cannot create " + temp + ": " + std::strerror(errno);
+    ::fchmod(fd, 0644);
+    ::close(fd);
+    std::error_code ec;
+    std::filesystem::copy_file(from, temp, std::filesystem::copy_options::overwrite_existing, ec);
+    if (ec || ::rename(temp.c_str(), path.c_str()) != 0) {
+        const std::string err = "Cannot copy " + from + " to " + path + ": " + (ec ? ec.message() : std::strerror(errno));
         ::unlink(temp.c_str());
         return err;
     }

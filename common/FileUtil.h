@@ -15,6 +15,9 @@ std::optional<std::string> ReadFileBounded(const std::string& path, std::size_t 
 // folders. Returns an error text, empty on success.
 std::string WriteFileAtomically(const std::string& path, std::string_view content);
 
+// The same for a copy of the file `from`, which is not read into memory.
+std::string CopyFileAtomically(const std::string& from, const std::string& path);
+
 // Whether a process is still running (a zombie nobody reaped has ended).
 bool ProcessRunning(long long pid);
 

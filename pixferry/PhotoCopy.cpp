@@ -1,10 +1,5 @@
 #include "PhotoCopy.h"
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <system_error>
-
 #include <sys/stat.h>
 
 #include "FileUtil.h"
@@ -17,20 +12,6 @@ namespace {
 
 void PutLE(std::string& out, std::uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-// Copies a file to a temporary name beside the target and renames it into place.
-std::string CopyFileIntoPlace(const std::string& from, const std::string& to) {
-    namespace fs = std::filesystem;
-    const std::string temp = to + ".part";
-    std::error_code ec;
-    fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec);
-    if (!ec) fs::rename(temp, to, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        return "cannot copy " + from + " to " + to;
-    }
-    return {};
 }
 
 }  // namespace
@@ -112,7 +93,7 @@ std::string MakeOutputPhoto(const std::string& workingFile, const std::string& b
     if (photo.Size <= 0 || st.st_size != photo.Size)
         return "photo " + photo.Entry + ": fetched " + std::to_string(st.st_size) + " bytes of " + std::to_string(photo.Size);
     const std::string folder = px::WithOneTrailingSlash(backupFolder);
-    if (photo.FullSize) return CopyFileIntoPlace(workingFile, folder + photo.Entry + photo.FullSizeExt);
+    if (photo.FullSize) return px::CopyFileAtomically(workingFile, folder + photo.Entry + photo.FullSizeExt);
 
     const auto stored = px::ReadFileBounded(workingFile, 1u << 20);
     if (!stored) return "cannot read the fetched file for photo " + photo.Entry;

@@ -1,7 +1,6 @@
 #include "ThumbGrid.h"
 
 #include <algorithm>
-#include <cassert>
 
 #include "Utf8.h"
 
@@ -36,14 +35,6 @@ void TThumbGrid::Clear() {
     Cells_.clear();
     Keys_.clear();
     NextLeft_ = NextTop_ = Margin;
-}
-
-void TThumbGrid::RemoveLast() {
-    assert(!Cells_.empty() && !Cells_.back().Selected);
-    Keys_.erase(LowerAscii(Cells_.back().Key));
-    NextLeft_ = Cells_.back().Left;
-    NextTop_ = Cells_.back().Top;
-    Cells_.pop_back();
 }
 
 int TThumbGrid::ContentHeight() const {

@@ -35,8 +35,6 @@ public:
     // grid (letter case aside) gets no second cell: returns false.
     bool AddCell(const std::string& key);
     void Clear();
-    // Drops the last cell, which must not be selected (emptying releases cells from the end).
-    void RemoveLast();
 
     std::size_t Count() const { return Cells_.size(); }
     const TGridCell& operator[](std::size_t i) const { return Cells_[i]; }
