@@ -1,5 +1,7 @@
 #include "PhotoCopy.h"
 
+#include <cstdio>
+
 #include <sys/stat.h>
 
 #include "FileUtil.h"
@@ -93,7 +95,14 @@ std::string MakeOutputPhoto(const std::string& workingFile, const std::string& b
     if (photo.Size <= 0 || st.st_size != photo.Size)
         return "photo " + photo.Entry + ": fetched " + std::to_string(st.st_size) + " bytes of " + std::to_string(photo.Size);
     const std::string folder = px::WithOneTrailingSlash(backupFolder);
-    if (photo.FullSize) return px::CopyFileAtomically(workingFile, folder + photo.Entry + photo.FullSizeExt);
+    if (photo.FullSize) {
+        // Moved into place when both folders share a file system, so the
+        // bytes are written once; the connector makes a new working file
+        // for the next photo anyway.
+        const std::string target = folder + photo.Entry + photo.FullSizeExt;
+        if (::rename(workingFile.c_str(), target.c_str()) == 0) return {};
+        return px::CopyFileAtomically(workingFile, target);
+    }
 
     const auto stored = px::ReadFileBounded(workingFile, 1u << 20);
     if (!stored) return "cannot read the fetched file for photo " + photo.Entry;

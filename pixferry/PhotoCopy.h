@@ -48,8 +48,9 @@ struct FetchedPhoto {
 };
 
 // Makes the output file in `backupFolder` from `workingFile`: the full-size
-// file copied unchanged, else the thumbnail as JPEG (format 2) or BMP
-// (format 1). The file appears under its name only when it is complete.
+// file unchanged (moved there when it can be, which uses the working file
+// up), else the thumbnail as JPEG (format 2) or BMP (format 1). The file
+// appears under its name only when it is complete.
 // Returns what went wrong, empty on success.
 std::string MakeOutputPhoto(const std::string& workingFile, const std::string& backupFolder, const FetchedPhoto& photo,
                             int backupFormat);

@@ -1,6 +1,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 
@@ -284,4 +287,22 @@ TEST(PhotoCopy, OutputFiles) {
     EXPECT_EQ(photocopy::MakeOutputPhoto(work, out, {"9", 38400, false, {}, 0, 0}, 1), "");
     EXPECT_EQ(pxtest::ReadFile(out + "9.bmp"), bmp);
     EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 2);
+}
+
+TEST(PhotoCopy, FullSizeFilesArriveFromAnotherFileSystem) {
+    // A program folder on one disk and a backup folder on another: the
+    // working file cannot just be moved there.
+    std::string shm = "/dev/shm/pxtest.XXXXXX";
+    if (!::mkdtemp(shm.data())) GTEST_SKIP() << "no /dev/shm here";
+    const std::string out = pxtest::MakeTempFolder("other-fs");
+    struct stat a{}, b{};
+    if (::stat(shm.c_str(), &a) != 0 || ::stat(out.c_str(), &b) != 0 || a.st_dev == b.st_dev) {
+        fs::remove_all(shm);
+        GTEST_SKIP() << "/dev/shm shares the test folder's file system";
+    }
+    pxtest::WriteFile(shm + "/adbb.ant", "full-size file bytes");
+    EXPECT_EQ(photocopy::MakeOutputPhoto(shm + "/adbb.ant", out, {"5", 20, true, ".PNG", 0, 0}, 2), "");
+    EXPECT_EQ(pxtest::ReadFile(out + "/5.PNG"), "full-size file bytes");
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
+    fs::remove_all(shm);
 }
