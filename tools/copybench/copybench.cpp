@@ -1,7 +1,7 @@
 // Copy runs through the window and the real connector on simulated iPads:
 // 1,000 photos at "120*160" as JPEG, and 200 full-size photos of about 2 MB
 // beside `cp` of the same bytes, taking turns with it. Offscreen; leaves nothing behind.
-//   copybench [thumbnail photos] [full-size photos] [KiB of each full-size photo]
+//   copybench [thumbnail photos] [full-size photos] [KiB of each full-size photo] [turns]
 // Run from a build without sanitizers.
 #include <algorithm>
 #include <chrono>
@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
         const int status = std::system(command.c_str());
         return status == 0 ? Seconds(Clock::now() - start) : -1.0;
     };
-    const int rounds = 7;
+    const int rounds = argc > 4 ? std::max(1, std::atoi(argv[4])) : 7;
     std::vector<double> runRates, cpRates, ratios;
     double mb = 0;
     for (int round = 0; round <= rounds; ++round) {
