@@ -19,6 +19,15 @@ struct ErrorJump {
 [[noreturn]] void JumpBack(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<ErrorJump*>(cinfo->err)->back, 1); }
 void Quiet(j_common_ptr) {}
 
+// The error manager for one piece of work: silent, and jumping back on a
+// fatal error. The setjmp stays in the caller's frame.
+jpeg_error_mgr* JumpingErrors(ErrorJump& err) {
+    jpeg_std_error(&err.pub);
+    err.pub.error_exit = JumpBack;
+    err.pub.output_message = Quiet;
+    return &err.pub;
+}
+
 // Pictures from the device are not trusted: no more than this is ever set aside for one.
 constexpr long MaxDecoderMemory = 64L << 20;
 constexpr unsigned long MaxPixels = 64UL << 20;
@@ -27,9 +36,7 @@ constexpr unsigned long MaxPixels = 64UL << 20;
 bool Decode(const unsigned char* data, unsigned long size, int maxWidth, int maxHeight, TBitmap24& bitmap) {
     jpeg_decompress_struct cinfo;
     ErrorJump err;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = JumpBack;
-    err.pub.output_message = Quiet;
+    cinfo.err = JumpingErrors(err);
     if (setjmp(err.back)) {
         jpeg_destroy_decompress(&cinfo);
         return false;
@@ -94,9 +101,7 @@ bool Encode(const TBitmap24& bitmap, std::string* out) {
     dest.pub.empty_output_buffer = EmptyDestination;
     dest.pub.term_destination = TermDestination;
     dest.out = out;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = JumpBack;
-    err.pub.output_message = Quiet;
+    cinfo.err = JumpingErrors(err);
     if (setjmp(err.back)) {
         jpeg_destroy_compress(&cinfo);
         return false;

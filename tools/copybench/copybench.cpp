@@ -163,7 +163,6 @@ int main(int argc, char** argv) {
     };
     const int rounds = argc > 4 ? std::max(1, std::atoi(argv[4])) : 7;
     std::vector<double> runRates, cpRates, ratios;
-    double mb = 0;
     for (int round = 0; round <= rounds; ++round) {
         double runSeconds = 0, cpSeconds = 0;
         for (int turn = 0; turn < 2; ++turn) {
@@ -179,7 +178,7 @@ int main(int argc, char** argv) {
         }
         std::uintmax_t total = 0;
         for (const auto& e : fs::directory_iterator(root + "/out-full")) total += e.file_size();
-        mb = static_cast<double>(total) / (1 << 20);
+        const double mb = static_cast<double>(total) / (1 << 20);
         if (cpSeconds <= 0) return 1;
         if (round == 0) continue;
         runRates.push_back(mb / runSeconds);
